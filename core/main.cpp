@@ -1,0 +1,3 @@
+#include "core/core.h"
+
+int main() { return Core_Run(); }

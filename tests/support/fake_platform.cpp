@@ -1,0 +1,72 @@
+#include "tests/support/fake_platform.h"
+
+FakePlatform fake;
+
+void Fake_Reset() { fake = FakePlatform(); }
+
+int glfwInit() {
+  fake.initialised = true;
+  return 1;
+}
+
+void glfwTerminate() {
+  fake.terminates += 1;
+  fake.initialised = false;
+  fake.windowOpen = false;
+  fake.userClosed = false;
+  fake.sizeCallback = nullptr;
+}
+
+int glfwOpenWindow(int width, int height, int red, int green, int blue, int alpha, int depth,
+                   int stencil, int mode) {
+  fake.opens.push_back({width, height, red, green, blue, alpha, depth, stencil, mode});
+  if (fake.openFails || (mode != GLFW_WINDOW && mode != GLFW_FULLSCREEN)) return 0;
+  fake.windowOpen = true;
+  fake.windowWidth = width;
+  fake.windowHeight = height;
+  return 1;
+}
+
+int glfwGetWindowParam(int param) {
+  if (param == GLFW_OPENED) return fake.windowOpen && !fake.userClosed ? 1 : 0;
+  if (param == GLFW_ACTIVE) return fake.windowOpen && fake.active ? 1 : 0;
+  return 0;
+}
+
+void glfwSetWindowTitle(const char* title) {
+  if (fake.windowOpen) fake.title = title;
+}
+
+void glfwSetWindowSizeCallback(GLFWwindowsizefun callback) {
+  fake.sizeCallback = callback;
+  if (callback && fake.windowOpen) callback(fake.windowWidth, fake.windowHeight);
+}
+
+void glfwSwapBuffers() {
+  fake.swaps += 1;
+  if (fake.onSwap) fake.onSwap(fake.swaps);
+}
+
+double glfwGetTime() {
+  const double now = fake.time;
+  fake.time += fake.timePerRead;
+  return now;
+}
+
+int glfwGetKey(int key) { return fake.keysDown.count(key) ? GLFW_PRESS : GLFW_RELEASE; }
+
+void glfwGetMousePos(int* x, int* y) {
+  *x = fake.mouseX;
+  *y = fake.mouseY;
+}
+
+void glfwSetMousePos(int x, int y) {
+  fake.mouseX = x;
+  fake.mouseY = y;
+}
+
+void Fake_Resize(int width, int height) {
+  fake.windowWidth = width;
+  fake.windowHeight = height;
+  if (fake.sizeCallback) fake.sizeCallback(width, height);
+}
