@@ -1,16 +1,148 @@
-// The scene's hooks into the application frame.
+// The scene: the chamber model, the rooms and the ball; its per-frame update
+// and its drawing.
+#include <GL/gl.h>
+
+#include <cstdio>
+
 #include "core/core.h"
+#include "platform/platform.h"
+#include "sandbox/containers.h"
 #include "sandbox/sandbox.h"
+
+using Veruruve::Physics::CollisionSphere;
+using Veruruve::Physics::PhysicsObject;
+using Veruruve::Physics::Volume;
+
+SandboxState sandbox;
+
+Volume* Sandbox_Ball() {
+  return sandbox.world.objects.empty() ? nullptr : sandbox.world.objects[0];
+}
 
 void Sandbox_Initialize() {
   Core_LogMessage("Sandbox_Initialize");
+  sandbox.camera.cameraPosition = vec3f(-1, 0.15f, 0);
+  sandbox.camera.cameraRestPosition = vec3f(-1, 0.15f, 0);
+  sandbox.camera.targetAngles = sandbox.camera.cameraAngles;
   Sandbox_LoadTextures();
+  // Replaces (and deletes) the rooms of an earlier cycle.
+  Game_File_Load_Containers(sandbox.world, "0.ctr");
+
+  // A reset starts with a fresh ball as entry 0, so the view and the arrow
+  // keys follow it from the start position again.
+  for (Volume* body : sandbox.world.objects) delete body;
+  sandbox.world.objects.clear();
+  sandbox.world.contacts.clear();
+  sandbox.world.objects.push_back(Sandbox_MakeBall(vec3f(0, 0.5f, 0)));
 }
 
-void Sandbox_LoadTextures() { Core_LogMessage("Sandbox_LoadTextures"); }
+static void loadModels() {
+  std::vector<std::string> noted;
+  for (const std::string& name : sandbox.directoryList) {
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".obj") == 0) {
+      printf("%s\n", name.c_str());
+      noted.push_back(name);
+    }
+  }
+  Model working;
+  for (const std::string& name : noted) {
+    working.Load(name);
+    sandbox.modelList.push_back(working);
+  }
+}
 
-void Sandbox_Update() {}
+void Sandbox_LoadTextures() {
+  Core_LogMessage("Sandbox_LoadTextures");
+  sandbox.directoryList = Platform_ListDirectory(".");
+  loadModels();
 
-void Sandbox_Render() {}
+  sandbox.chamberList = glGenLists(1);
+  glNewList(sandbox.chamberList, GL_COMPILE);
+  // Without a model there is nothing to draw; the list stays empty.
+  if (!sandbox.modelList.empty()) Sandbox_DrawModel(sandbox.modelList[0]);
+  glEndList();
 
-void Camera_Update() {}
+  glfwSetMousePos(core.width / 2, core.height / 2);
+  Core_UpdateMouse();
+  sandbox.nextStepTime = 0;  // the first frame steps
+  sandbox.lastMouse.x = core.mouseX;
+  sandbox.lastMouse.y = core.mouseY;
+}
+
+// The last material of the model with this name, or null.
+static const Material* findMaterial(const Model& model, const std::string& name) {
+  const Material* found = nullptr;
+  for (const Material& material : model.materials)
+    if (material.name == name) found = &material;
+  return found;
+}
+
+void Sandbox_DrawModel(const Model& model) {
+  glBegin(GL_TRIANGLES);
+  glColor3f(1, 1, 1);
+  std::string current;
+  bool skip = false;
+  const int32_t vertexCount = static_cast<int32_t>(model.vertices.size());
+  for (int32_t t = 0; t < model.triangleCount && t < static_cast<int32_t>(model.triangles.size());
+       ++t) {
+    const Triangle& triangle = model.triangles[t];
+    if (triangle.material != current) {
+      current = triangle.material;
+      // A name that matches no material keeps the colour in force.
+      if (const Material* material = findMaterial(model, current)) {
+        glColor3f(material->diffuse[0], material->diffuse[1], material->diffuse[2]);
+        skip = material->emissive[0] + material->emissive[1] + material->emissive[2] > 0;
+      } else {
+        skip = false;
+      }
+    }
+    if (skip) continue;
+    bool inRange = true;
+    for (int32_t index : triangle.vertexIndex) inRange = inRange && index >= 0 && index < vertexCount;
+    if (!inRange) continue;
+    for (int k = 0; k < 3; ++k) {
+      const vec3f& n = triangle.normal[k];
+      const vec3f& v = model.vertices[triangle.vertexIndex[k]];
+      glNormal3f(n.x, n.y, n.z);
+      glVertex3f(v.x, v.y, v.z);
+    }
+  }
+  glEnd();
+}
+
+std::string Sandbox_ContainersLine(const PhysicsObject& body) {
+  std::string line = "Containers: ";
+  for (uint32_t index : body.containerIndices) line += std::to_string(index) + " ";
+  return line;
+}
+
+void Sandbox_Update() {
+  if (Volume* ball = Sandbox_Ball()) sandbox.hudLines.push_back(Sandbox_ContainersLine(*ball));
+  // At most one step per frame, at least 0.016 s of frame time apart; slow
+  // frames slow the simulation down rather than taking several steps.
+  if (sandbox.nextStepTime < core.frameTimer.total) {
+    Veruruve::Physics::stepPhysics(sandbox.world);
+    sandbox.nextStepTime = static_cast<float>(core.frameTimer.total) + 0.016f;
+  }
+}
+
+void Sandbox_Render() {
+  glPushMatrix();
+  Camera_ApplyView();
+  glEnable(GL_LIGHTING);
+  glCallList(sandbox.chamberList);
+  glEnable(GL_LINE_SMOOTH);
+  glEnable(GL_CULL_FACE);
+  glEnable(GL_DEPTH_TEST);
+  glDisable(GL_LIGHTING);
+  for (size_t i = 0; i < sandbox.world.objects.size(); ++i) {
+    const vec3f& p = sandbox.world.objects[i]->position;
+    sandbox.hudLines.push_back("Volume [" + std::to_string(i) + "]");
+    sandbox.hudLines.push_back("Position " + toText(p.x) + ", " + toText(p.y) + ", " +
+                               toText(p.z));
+  }
+  glPopMatrix();
+  Core_Begin2D();
+  Overlay_Draw();
+  Core_End2D();
+}
