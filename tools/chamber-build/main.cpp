@@ -1,0 +1,94 @@
+// chamber-build DESCRIPTION [DIRECTORY]
+//   Checks a chamber description and writes 0.ctr, chamber.obj and
+//   chamber.mtl into DIRECTORY (default: the working directory).
+// chamber-build --describe FILE.ctr
+//   Prints a container file as a description that builds it again.
+//
+// Exit codes: 0 done; 1 a file could not be read or written; 2 the
+// description (or container file) is wrong, or the command line is.
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "tools/chamber-build/chamber.h"
+
+namespace {
+
+bool ReadWhole(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  text = buffer.str();
+  return true;
+}
+
+bool WriteWhole(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+  out.close();
+  if (out) return true;
+  std::fprintf(stderr, "chamber-build: cannot write %s\n", path.c_str());
+  return false;
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: chamber-build DESCRIPTION [DIRECTORY]   write 0.ctr, chamber.obj, chamber.mtl\n"
+               "       chamber-build --describe FILE.ctr       print a container file as a description\n");
+  return 2;
+}
+
+int Describe(const std::string& path) {
+  std::string bytes, reason;
+  if (!ReadWhole(path, bytes)) {
+    std::fprintf(stderr, "chamber-build: cannot read %s\n", path.c_str());
+    return 1;
+  }
+  std::vector<chamber::ContainerRoom> rooms;
+  if (!chamber::ReadContainerFile(bytes, rooms, reason)) {
+    std::fprintf(stderr, "%s: error: not a container file: %s\n", path.c_str(), reason.c_str());
+    return 2;
+  }
+  std::fputs(chamber::DescribeContainerFile(rooms).c_str(), stdout);
+  return 0;
+}
+
+int Build(const std::string& path, std::string directory) {
+  std::string text;
+  if (!ReadWhole(path, text)) {
+    std::fprintf(stderr, "chamber-build: cannot read %s\n", path.c_str());
+    return 1;
+  }
+  std::vector<chamber::Problem> problems;
+  const chamber::Chamber chamber = chamber::ParseDescription(text, problems);
+  if (problems.empty()) chamber::CheckChamber(chamber, problems);
+  for (const chamber::Problem& p : problems)
+    std::fprintf(stderr, "%s:%d: error: %s\n", path.c_str(), p.line, p.message.c_str());
+  if (!problems.empty()) return 2;
+
+  if (!directory.empty() && directory.back() != '/') directory += '/';
+  if (!WriteWhole(directory + "0.ctr", chamber::ContainerFileBytes(chamber)) ||
+      !WriteWhole(directory + "chamber.obj", chamber::ObjText(chamber, "chamber.mtl")) ||
+      !WriteWhole(directory + "chamber.mtl", chamber::MtlText(chamber)))
+    return 1;
+  size_t faces = 0, open = 0;
+  for (const chamber::Room& room : chamber.rooms)
+    for (const chamber::Face& face : room.faces) {
+      ++faces;
+      open += face.open ? 1 : 0;
+    }
+  std::printf("chamber-build: %zu rooms, %zu faces (%zu open) from %s\n", chamber.rooms.size(), faces, open,
+              path.c_str());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.size() == 2 && args[0] == "--describe") return Describe(args[1]);
+  if (args.size() >= 1 && args.size() <= 2 && !args[0].empty() && args[0][0] != '-')
+    return Build(args[0], args.size() == 2 ? args[1] : std::string());
+  return Usage();
+}
