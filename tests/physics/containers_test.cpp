@@ -97,7 +97,7 @@ TEST(ContainerFile, EmptyFiles) {
 TEST(ContainerFile, CountsAreNeverTrusted) {
   // Four billion rooms claimed, eight bytes of one given: nothing is made.
   // The time bound only guards against counting to four billion; it is a
-  // thousand times what the load takes.
+  // million times what the load takes.
   std::vector<std::uint8_t> huge;
   ctr::putU32(huge, 0xffffffffu);
   ctr::putF32(huge, 0);
