@@ -2,7 +2,6 @@
 // damaged files.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <limits>
