@@ -1,3 +1,14 @@
+#include <malloc.h>
+
 #include "core/core.h"
 
-int main() { return Core_Run(); }
+int main() {
+  // The software OpenGL driver builds each frame in freshly allocated blocks
+  // and frees them again; with glibc's default trimming the heap shrinks
+  // after every frame and each new frame page-faults its memory back in,
+  // which costs several times the drawing itself. Keep the memory instead.
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
+  mallopt(M_TOP_PAD, 64 << 20);
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  return Core_Run();
+}

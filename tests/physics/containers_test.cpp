@@ -2,7 +2,6 @@
 // damaged files.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -95,15 +94,14 @@ TEST(ContainerFile, EmptyFiles) {
 }
 
 TEST(ContainerFile, CountsAreNeverTrusted) {
-  // Four billion rooms claimed, eight bytes of one given: nothing is made,
-  // and quickly.
+  // Four billion rooms claimed, eight bytes of one given: nothing is made.
+  // A loader that trusted the count would exhaust memory or run into the
+  // test's time-out; the speed itself is measured in the benchmarks.
   std::vector<std::uint8_t> huge;
   ctr::putU32(huge, 0xffffffffu);
   ctr::putF32(huge, 0);
   ctr::putF32(huge, -1);
-  const auto start = std::chrono::steady_clock::now();
   Loaded l(huge);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
   EXPECT_TRUE(l.world.containers.empty());
   EXPECT_TRUE(l.report.truncated);
 
