@@ -25,6 +25,21 @@ def program():
     return os.environ.get("CHAMBER_PROGRAM") or os.path.join(build_dir(), "core", "chamber")
 
 
+VERA = "/usr/share/fonts/truetype/ttf-bitstream-vera/Vera.ttf"
+
+
+def chamber_files():
+    """The working directory the program ships with: the font and the
+    shipped chamber built into build/data."""
+    files = {}
+    with open(os.environ.get("CHAMBER_TEST_FONT", VERA), "rb") as f:
+        files["vera.ttf"] = f.read()
+    for name in ("0.ctr", "chamber.obj", "chamber.mtl"):
+        with open(os.path.join(build_dir(), "data", name), "rb") as f:
+            files[name] = f.read()
+    return files
+
+
 class Failure(AssertionError):
     pass
 
@@ -176,6 +191,40 @@ class Session:
     def request_close(self, wid):
         """Asks the window to close, as a window manager's close button does."""
         send_wm_delete(self.display, int(wid))
+
+
+def trace_command(trace_path):
+    """The program run under apitrace, recording every GL call into trace_path."""
+    return ["apitrace", "trace", "-o", trace_path, program()]
+
+
+def overlay_frames(trace_path):
+    """The overlay text of every frame of a trace: a list of frames, each the
+    list of lines printed (one glCallLists per line), in order."""
+    blobs = tempfile.mkdtemp(prefix="chamber-blobs-")
+    try:
+        dump = subprocess.run(
+            ["apitrace", "dump", "--blobs", "--grep=glCallLists|glXSwapBuffers", trace_path],
+            cwd=blobs, check=True, timeout=300, stdout=subprocess.PIPE).stdout.decode()
+        frames, current = [], []
+        for line in dump.splitlines():
+            if "glXSwapBuffers" in line:
+                frames.append(current)
+                current = []
+            elif "glCallLists" in line:
+                name = line.split('blob("', 1)[1].split('"', 1)[0]
+                with open(os.path.join(blobs, name), "rb") as f:
+                    current.append(f.read().decode("latin-1"))
+        return frames
+    finally:
+        shutil.rmtree(blobs, ignore_errors=True)
+
+
+def gl_calls(trace_path, pattern):
+    """The dumped text of every call whose name matches pattern."""
+    dump = subprocess.run(["apitrace", "dump", "--call-nos=no", "--grep=" + pattern, trace_path],
+                          check=True, timeout=300, stdout=subprocess.PIPE).stdout.decode()
+    return [line for line in dump.splitlines() if line.strip()]
 
 
 class _ClientMessage(ctypes.Structure):

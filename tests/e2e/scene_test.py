@@ -1,0 +1,191 @@
+"""End-to-end tests of the interactive chamber: the real program with the
+shipped chamber under Xvfb, its GL calls recorded by apitrace, driven with
+xdotool. Usage: scene_test.py NAME (one test per run)."""
+
+import math
+import os
+import re
+import subprocess
+import sys
+import time
+
+from harness import Failure, Session, chamber_files, gl_calls, overlay_frames, trace_command
+
+NUMBER = r"-?\d+(?:\.\d+)?(?:e[+-]\d+)?"
+VEC = r"vec3f<(%s), (%s), (%s)>" % (NUMBER, NUMBER, NUMBER)
+OVERLAY = [
+    r"Debug Data",
+    r"Active Debug: \(0, 0, 0\)",
+    r"FPS: %s" % NUMBER,
+    r"Camera Position: %s" % VEC,
+    r"Camera Angle: %s" % VEC,
+    r"Containers: (\d+ )*",
+    r"Volume \[0\]",
+    r"Position (%s), (%s), (%s)" % (NUMBER, NUMBER, NUMBER),
+]
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def traced_session(seconds_before=1.5):
+    s = Session(files=chamber_files(), start=False)
+    s.trace = os.path.join(s.dir, ".trace")
+    s.start(trace_command(s.trace))
+    s.wait_for_count("Core_MainLoop", 1, timeout=60)
+    s.wid = s.window()
+    time.sleep(seconds_before)
+    return s
+
+
+def quit_and_read_frames(s):
+    s.hold(["Escape"], lambda: not s.running(), timeout=60, what="the program to end")
+    expect(s.wait_exit(60) == 0, "exit code 0")
+    return [f for f in overlay_frames(s.trace) if f]
+
+
+def position(frame):
+    return tuple(float(v) for v in re.fullmatch(OVERLAY[-1], frame[-1]).groups())
+
+
+def camera_angles(frame):
+    return tuple(float(v) for v in re.fullmatch(OVERLAY[4], frame[4]).groups())
+
+
+def check_overlay(frame):
+    expect(len(frame) == len(OVERLAY), "overlay lines %r" % frame)
+    for line, pattern in zip(frame, OVERLAY):
+        expect(re.fullmatch(pattern, line), "overlay line %r does not match %r" % (line, pattern))
+
+
+def test_overlay_lines():
+    with traced_session() as s:
+        frames = quit_and_read_frames(s)
+        expect(len(frames) > 5, "frames recorded")
+        for frame in frames[1:]:
+            check_overlay(frame)
+        # The ball starts at (0, 0.5, 0) in the first room and falls.
+        x, y, z = position(frames[0])
+        expect(x == 0 and z == 0 and 0.45 < y <= 0.5, "first position %r" % (frame[-1],))
+        expect(frames[-1][5] == "Containers: 0 ", "in room 0: %r" % frames[-1][5])
+
+
+def test_push_and_look():
+    with traced_session() as s:
+        # Up for about a second: along the level forward direction, -z.
+        s.hold(["Up"], lambda: False or time.sleep(1.0) or True, what="a second of Up")
+        time.sleep(0.5)
+        # Ten pixels right: the target yaw drops by 4 degrees.
+        s.xdotool("mousemove", "--window", s.wid, "330", "240")
+        time.sleep(1.5)
+        frames = quit_and_read_frames(s)
+        positions = [position(f) for f in frames[1:]]
+        expect(min(z for x, y, z in positions) < -0.5, "moved forward along -z: %r" % (positions[-1],))
+        # Until it reaches the draft (a gravity zone from z = -1 on), the
+        # ball keeps to its line.
+        for x, y, z in positions:
+            if z > -0.9:
+                expect(abs(x) < 0.01, "stayed on its line: %r" % ((x, y, z),))
+        pitch, yaw, roll = camera_angles(frames[-1])
+        expect((pitch, yaw, roll) == (0, -4, 0), "camera angle %r" % frames[-1][4])
+
+
+def test_gl_state():
+    with traced_session(0.5) as s:
+        quit_and_read_frames(s)
+        calls = "\n".join(gl_calls(s.trace, "glLightfv|glMaterialf|glMultMatrixd|glOrtho|glViewport"))
+    for expected in [
+            "glLightfv(light = GL_LIGHT0, pname = GL_AMBIENT, params = {0.028, 0.029, 0.028, 0})",
+            "glLightfv(light = GL_LIGHT0, pname = GL_DIFFUSE, params = {1, 1, 1, 0})",
+            "glLightfv(light = GL_LIGHT0, pname = GL_SPECULAR, params = {0.9, 0.7, 0.5, 0})",
+            "glLightfv(light = GL_LIGHT0, pname = GL_POSITION, params = {3, 3, 3, 0})",
+            "glMaterialf(face = GL_FRONT, pname = GL_SHININESS, param = 75)",
+            "glViewport(x = 0, y = 0, width = 640, height = 480)",
+            "glViewport(x = 0, y = 0, width = 639, height = 479)",
+            "glOrtho(left = 0, right = 639, bottom = 479, top = 0, zNear = -1, zFar = 1)"]:
+        expect(expected in calls, "missing %s" % expected)
+    # gluPerspective(45, 640/480, 0.01, 100) as the matrix it multiplies by.
+    f = 1 / math.tan(math.radians(22.5))
+    near, far = 0.01, 100.0
+    wanted = [f / (640 / 480), 0, 0, 0, 0, f, 0, 0, 0, 0, (far + near) / (near - far), -1,
+              0, 0, 2 * far * near / (near - far), 0]
+    found = False
+    for line in calls.splitlines():
+        if line.startswith("glMultMatrixd"):
+            values = [float(v) for v in re.findall(NUMBER, line.split("{", 1)[1])]
+            found = found or all(abs(a - b) < 1e-6 for a, b in zip(values, wanted))
+    expect(found, "no perspective matrix for 45 degrees, 0.01 to 100")
+
+
+def pixels(path):
+    """Width, height and the RGB bytes of an image, through ImageMagick."""
+    size = subprocess.run(["identify", "-format", "%w %h", path], check=True,
+                          stdout=subprocess.PIPE).stdout.decode().split()
+    raw = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True,
+                         stdout=subprocess.PIPE).stdout
+    return int(size[0]), int(size[1]), raw
+
+
+def test_screenshot():
+    with Session(files=chamber_files()) as s:
+        s.wait_for_count("Core_MainLoop", 1, timeout=60)
+        s.window()
+        time.sleep(1.5)
+        shot = s.path("shot.png")
+        subprocess.run(["import", "-window", "root", shot], env=s.env, check=True, timeout=60)
+        width, height, raw = pixels(shot)
+
+        def pixel(x, y):
+            i = 3 * (y * width + x)
+            return raw[i], raw[i + 1], raw[i + 2]
+
+        window = [pixel(x, y) for y in range(0, 480, 4) for x in range(0, 640, 4)]
+        drawn = sum(1 for p in window if p != (0, 0, 0))
+        expect(drawn > 0.9 * len(window), "the chamber covers the window: %d of %d pixels drawn"
+               % (drawn, len(window)))
+        # Eight lines: halfHeight 90, so the panel's top edge lies at
+        # (480 - 100) - 180 = 200 and its bottom edge at 380, centred across.
+        def white(p):
+            # The lines are smoothed: half-covered pixels blend white with
+            # the scene, but stay far lighter and greyer than any wall.
+            return min(p) > 150
+        for row in (200, 380):
+            xs = [x for x in range(640) if any(white(pixel(x, y)) for y in (row - 1, row, row + 1))]
+            expect(xs, "a bracket on row %d" % row)
+            left, right = min(xs), max(xs)
+            expect(abs((left + right) / 2 - 320) <= 2, "brackets centred: %d..%d" % (left, right))
+            # Only the 20-pixel arms are drawn along the edge, not a full line.
+            expect(not white(pixel(320, row)), "no line between the brackets on row %d" % row)
+            for x in (left, right):
+                arm = [y for y in range(200, 381) if any(white(pixel(xx, y)) for xx in (x - 1, x, x + 1))]
+                expect(len(arm) >= 36, "vertical arms at x=%d: %d pixels" % (x, len(arm)))
+        s.hold(["Escape"], lambda: not s.running(), what="the program to end")
+
+
+def test_reset():
+    with traced_session() as s:
+        s.hold(["Up"], lambda: time.sleep(1.0) or True, what="a second of Up")
+        s.hold(["F11"], lambda: s.lines().count("Core_MainLoop") >= 2, what="the reset")
+        s.window()
+        time.sleep(1.0)
+        frames = quit_and_read_frames(s)
+    moved = [f for f in frames if position(f)[2] < -0.2]
+    expect(moved, "the ball moved before the reset")
+    after = frames[frames.index(moved[-1]) + 1:]
+    expect(after, "frames after the reset")
+    for frame in after:
+        check_overlay(frame)  # exactly one "Volume [" line
+    x, y, z = position(after[0])
+    expect(x == 0 and z == 0 and 0.45 < y <= 0.5, "back at the start: %r" % after[0][-1])
+
+
+TESTS = {name[len("test_"):]: fn for name, fn in globals().items() if name.startswith("test_")}
+
+if __name__ == "__main__":
+    if len(sys.argv) != 2 or sys.argv[1] not in TESTS:
+        print("usage: scene_test.py {%s}" % "|".join(sorted(TESTS)))
+        sys.exit(2)
+    TESTS[sys.argv[1]]()
+    print("passed: " + sys.argv[1])
