@@ -19,6 +19,7 @@ int Core_Run() {
     Core_Shutdown();
   } while (core.resetRequested);
   Font_Destroy();
+  Sandbox_Destroy();
   return 0;
 }
 

@@ -19,6 +19,13 @@ Volume* Sandbox_Ball() {
   return sandbox.world.objects.empty() ? nullptr : sandbox.world.objects[0];
 }
 
+// Deletes the bodies; the contacts, which point at them, go too.
+static void destroyBodies() {
+  for (Volume* body : sandbox.world.objects) delete body;
+  sandbox.world.objects.clear();
+  sandbox.world.contacts.clear();
+}
+
 void Sandbox_Initialize() {
   Core_LogMessage("Sandbox_Initialize");
   sandbox.camera.cameraPosition = vec3f(-1, 0.15f, 0);
@@ -30,10 +37,13 @@ void Sandbox_Initialize() {
 
   // A reset starts with a fresh ball as entry 0, so the view and the arrow
   // keys follow it from the start position again.
-  for (Volume* body : sandbox.world.objects) delete body;
-  sandbox.world.objects.clear();
-  sandbox.world.contacts.clear();
+  destroyBodies();
   sandbox.world.objects.push_back(Sandbox_MakeBall(vec3f(0, 0.5f, 0)));
+}
+
+void Sandbox_Destroy() {
+  destroyBodies();
+  Veruruve::Physics::destroyContainers(sandbox.world);
 }
 
 static void loadModels() {

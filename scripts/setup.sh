@@ -12,7 +12,7 @@ CHAMBER_PACKAGES=(
   googletest libgtest-dev libbenchmark-dev
   xvfb xauth x11-utils xdotool apitrace imagemagick
   ttf-bitstream-vera
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev strace
   libtinyobjloader-dev
 )
 
@@ -45,13 +45,16 @@ chamber_install() {
   apt-get install -y -qq --no-install-recommends $missing || return 1
 }
 
-# Configures and builds into build/ (warnings are errors under CI).
+# Configures and builds into build/, or into the directory given with the
+# extra CMake options given (warnings are errors under CI).
 chamber_build() {
+  local dir="${1:-build}"
+  shift || true
   local werror=OFF
   [ -n "${CI:-}" ] && werror=ON
-  cmake -S "$CHAMBER_ROOT" -B "$CHAMBER_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCHAMBER_WERROR=$werror >/dev/null || return 1
-  cmake --build "$CHAMBER_ROOT/build" -j2 || return 1
+  cmake -S "$CHAMBER_ROOT" -B "$CHAMBER_ROOT/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCHAMBER_WERROR=$werror "$@" >/dev/null || return 1
+  cmake --build "$CHAMBER_ROOT/$dir" -j2 || return 1
 }
 
 # Finds Debian's Bitstream Vera Sans.

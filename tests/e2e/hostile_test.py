@@ -1,0 +1,204 @@
+"""The real program in hostile working directories: missing, empty and
+damaged files, a read-only directory, thousands of entries. In each the
+program must open its window, run frames and end with exit code 0 on ESC,
+without a sanitizer report. Usage: hostile_test.py NAME."""
+
+import os
+import random
+import re
+import shutil
+import signal
+import stat
+import subprocess
+import sys
+import tempfile
+import time
+
+from harness import Failure, Session, chamber_files, program
+
+SANITIZER_ERRORS = ("ERROR: AddressSanitizer", "runtime error:",
+                    "SUMMARY: UndefinedBehaviorSanitizer")
+SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def noise(size, seed):
+    rng = random.Random(seed)
+    return bytes(rng.randrange(256) for _ in range(size))
+
+
+def own_leaks(output):
+    """The leak records whose allocation stack passes through the program's
+    own sources. Leaks inside the system's graphics, windowing and font
+    libraries are theirs to fix (and often come from drivers that are
+    unloaded before the report, so no suppression could name them)."""
+    records = re.split(r"\n(?=(?:Direct|Indirect) leak of )", output)
+    return [r.split("\n\n")[0] for r in records[1:]
+            if SOURCE_DIR + "/" in r.split("\n\n")[0]]
+
+
+def check_clean(s):
+    out = s.output()
+    for mark in SANITIZER_ERRORS:
+        expect(mark not in out, "sanitizer report:\n" + out[-6000:])
+    leaks = own_leaks(out)
+    expect(not leaks, "leaks in the program's own code:\n" + "\n\n".join(leaks)[:6000])
+
+
+def run_and_quit(s, frames_seconds=1.0):
+    """Waits for the window and some frames, then quits with ESC."""
+    s.wait_for_count("Core_MainLoop", 1, timeout=90)
+    s.window(timeout=60)
+    time.sleep(frames_seconds)
+    expect(s.running(), "still running after its first frames")
+    s.hold(["Escape"], lambda: not s.running(), timeout=60, what="the program to end")
+    code = s.wait_exit(60)
+    check_clean(s)
+    expect(code == 0, "exit code %s; output:\n%s" % (code, s.output()[-3000:]))
+
+
+def with_chamber(**changes):
+    files = chamber_files()
+    for name, content in changes.items():
+        name = name.replace("__", ".")
+        if content is None:
+            files.pop(name, None)
+        else:
+            files[name] = content
+    return files
+
+
+def truncated_mid_face(data):
+    # The first room's header (4 + 16 bytes), then most of its first face.
+    return data[:4 + 16 + 24 + 12 + 5]
+
+
+CASES = {
+    "empty_directory": lambda: {},
+    "font_missing": lambda: with_chamber(vera__ttf=None),
+    "font_empty": lambda: with_chamber(vera__ttf=b""),
+    "font_not_a_font": lambda: with_chamber(vera__ttf=noise(50000, 1)),
+    "containers_empty": lambda: with_chamber(**{"0__ctr": b""}),
+    "containers_truncated": lambda: with_chamber(
+        **{"0__ctr": truncated_mid_face(chamber_files()["0.ctr"])}),
+    "containers_random": lambda: with_chamber(**{"0__ctr": noise(4096, 2)}),
+    "obj_random": lambda: with_chamber(chamber__obj=noise(100000, 3)),
+    "obj_long_line": lambda: with_chamber(
+        chamber__obj=b"v 0 0 0\nv 1 0 0\nv 0 1 0\n# " + b"x" * 5000 + b"\nf 1 2 3\n"),
+    "obj_out_of_range": lambda: with_chamber(
+        chamber__obj=b"v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\n"
+                     b"f 1 2 99\nf -5 2 3\nf 1//7 2//-3 3//1\nf 4000000000 1 2\nf 1 2 3\n"),
+    "mtl_missing": lambda: with_chamber(chamber__mtl=None),
+    "config_random": lambda: with_chamber(config__dat=noise(64, 4)),
+}
+
+
+def run_case(name):
+    with Session(files=CASES[name]()) as s:
+        run_and_quit(s)
+
+
+def test_read_only_directory():
+    """Settings and log cannot be written: the program runs, and the files
+    that were there stay byte for byte as they were."""
+    files = with_chamber(config__dat=b"640\n480\n32\n65537\n",
+                         messages__txt=b"an earlier log\n")
+    with Session(files=files, start=False) as s:
+        # Root ignores directory permissions: run the program as nobody then,
+        # from a copy it can read.
+        command = [program()]
+        if os.geteuid() == 0:
+            bindir = tempfile.mkdtemp(prefix="chamber-bin-")
+            os.chmod(bindir, 0o755)
+            shutil.copy(program(), bindir)
+            command = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                       os.path.join(bindir, os.path.basename(program()))]
+            s.env["HOME"] = "/nonexistent"
+        for name in os.listdir(s.dir):
+            os.chmod(os.path.join(s.dir, name), 0o444)
+        before = {name: s.read(name) for name in os.listdir(s.dir)}
+        os.chmod(s.dir, 0o555)
+        try:
+            # The console goes to a file outside the read-only directory.
+            s.stdout_path = os.path.join(tempfile.mkdtemp(prefix="chamber-out-"), "out")
+            s.out = open(s.stdout_path, "wb")
+            s.proc = subprocess.Popen(command, cwd=s.dir, env=s.env, stdout=s.out,
+                                      stderr=subprocess.STDOUT, start_new_session=True)
+            s.wait_for_count("Core_MainLoop", 1, timeout=90)
+            s.hold(["F9"], lambda: "Exporting Message Buffer" in s.lines(), what="the export")
+            s.hold(["Alt_L", "Return"], lambda: s.lines().count("Sandbox_LoadTextures") >= 2,
+                   what="the rebuild")
+            run_and_quit(s)
+            after = {name: s.read(name) for name in os.listdir(s.dir)}
+            expect(after == before, "the directory changed: %r" % sorted(after))
+        finally:
+            os.chmod(s.dir, 0o755)
+            if os.geteuid() == 0:
+                shutil.rmtree(bindir, ignore_errors=True)
+
+
+def test_ten_thousand_files():
+    files = chamber_files()
+    with Session(files=files, start=False) as s:
+        for i in range(10000):
+            open(os.path.join(s.dir, "entry%05d.dat" % i), "wb").close()
+        s.start()
+        run_and_quit(s)
+
+
+def test_kill_while_saving():
+    """SIGKILL at random moments while the settings are saved (Alt+Enter
+    saves twice): config.dat is always the old or the new complete file.
+    Every write() is slowed down by strace, so that a file replaced in place
+    would be caught half-written."""
+    complete = {"640\n480\n32\n65537\n", "640\n480\n32\n65538\n",
+                "1024\n768\n32\n65537\n", "1024\n768\n32\n65538\n"}
+    slowed = ["strace", "-f", "-o", "/dev/null", "-e", "trace=write",
+              "-e", "inject=write:delay_enter=30000", program()]
+    rng = random.Random(5)
+    with Session(files=chamber_files(), start=False) as s:
+        for round_ in range(20):
+            s.start(slowed)
+            s.wait_for_count("Core_MainLoop", 1, timeout=90)
+            wid = s.window()
+            s.xdotool("windowfocus", "--sync", wid, "keydown", "Alt_L", "keydown", "Return")
+            time.sleep(rng.uniform(0.0, 0.5))
+            os.killpg(s.proc.pid, signal.SIGKILL)
+            s.proc.wait()
+            s.xdotool("keyup", "Return", "keyup", "Alt_L")
+            s.out.close()
+            config = s.read("config.dat")
+            expect(config in complete, "round %d: config.dat is %r" % (round_, config))
+
+
+def test_session():
+    """A whole session: frames with keys held, F9, Alt+Enter twice, F11, ESC."""
+    with Session(files=chamber_files()) as s:
+        s.wait_for_count("Core_MainLoop", 1, timeout=90)
+        s.window(timeout=60)
+        s.hold(["Up", "Left", "f", "e"], lambda: time.sleep(2.0) or True, what="keys held")
+        s.xdotool("mousemove", "--window", s.window(), "400", "300")
+        s.hold(["F9"], lambda: "Exporting Message Buffer" in s.lines(), what="the export")
+        for count in (2, 3):
+            s.hold(["Alt_L", "Return"], lambda: s.lines().count("Sandbox_LoadTextures") >= count,
+                   timeout=60, what="a rebuild")
+            s.window(timeout=60)
+        s.hold(["F11"], lambda: s.lines().count("Core_MainLoop") >= 2, timeout=60,
+               what="the reset")
+        run_and_quit(s)
+
+
+TESTS = {name[len("test_"):]: fn for name, fn in globals().items() if name.startswith("test_")}
+for _name in CASES:
+    TESTS[_name] = (lambda n: lambda: run_case(n))(_name)
+
+if __name__ == "__main__":
+    if len(sys.argv) != 2 or sys.argv[1] not in TESTS:
+        print("usage: hostile_test.py {%s}" % "|".join(sorted(TESTS)))
+        sys.exit(2)
+    TESTS[sys.argv[1]]()
+    print("passed: " + sys.argv[1])
