@@ -181,6 +181,59 @@ def test_reset():
     expect(x == 0 and z == 0 and 0.45 < y <= 0.5, "back at the start: %r" % after[0][-1])
 
 
+def test_model_drawing():
+    """The chamber list: diffuse colours, light-emitting materials left out,
+    an unknown material keeping the colour in force, bad triangles skipped."""
+    obj = (b"mtllib room.mtl\n"
+           b"v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\n"
+           b"usemtl red\nf 1//1 2//1 3//1\n"
+           b"usemtl lamp\nf 1 2 3\nf 3 2 1\n"
+           b"usemtl nosuch\nf 1 3 2\n"
+           b"usemtl red\nf 1 2 9\n")
+    mtl = (b"newmtl red\nKd 1 0 0\n"
+           b"newmtl lamp\nKd 1 1 1\nKe 0.5 0 0\n")
+    files = chamber_files()
+    for name in ("chamber.obj", "chamber.mtl"):
+        files.pop(name)
+    files.update({"room.obj": obj, "room.mtl": mtl})
+    s = Session(files=files, start=False)
+    with s:
+        s.trace = os.path.join(s.dir, ".trace")
+        s.start(trace_command(s.trace))
+        s.wait_for_count("Core_MainLoop", 1, timeout=60)
+        s.window()
+        quit_and_read_frames(s)
+        calls = gl_calls(s.trace, "glNewList|glEndList|glBegin|glEnd|glColor3f|glNormal3f|glVertex3f")
+    # The chamber's list is the one that draws triangles.
+    chamber, current = None, None
+    for line in calls:
+        if line.startswith("glNewList"):
+            current = []
+        elif line.startswith("glEndList"):
+            if any("GL_TRIANGLES" in c for c in current):
+                chamber = current
+            current = None
+        elif current is not None:
+            current.append(line)
+    expect(chamber is not None, "no chamber list compiled")
+    colours = [c for c in chamber if c.startswith("glColor3f")]
+    # White to start, red, then the lamp's diffuse white: set when the
+    # material changes, even though its triangles are not drawn. The unknown
+    # material keeps it.
+    expect(colours == ["glColor3f(red = 1, green = 1, blue = 1)",
+                       "glColor3f(red = 1, green = 0, blue = 0)",
+                       "glColor3f(red = 1, green = 1, blue = 1)"], "colours %r" % colours)
+    vertices = [c for c in chamber if c.startswith("glVertex3f")]
+    # The red triangle and the one of the unknown material; the lamp's two
+    # and the one naming vertex 9 are not drawn.
+    expect(vertices == ["glVertex3f(x = 0, y = 0, z = 0)", "glVertex3f(x = 1, y = 0, z = 0)",
+                        "glVertex3f(x = 0, y = 1, z = 0)", "glVertex3f(x = 0, y = 0, z = 0)",
+                        "glVertex3f(x = 0, y = 1, z = 0)", "glVertex3f(x = 1, y = 0, z = 0)"],
+           "vertices %r" % vertices)
+    normals = [c for c in chamber if c.startswith("glNormal3f")]
+    expect(normals[:3] == ["glNormal3f(nx = 0, ny = 0, nz = 1)"] * 3, "normals %r" % normals)
+
+
 TESTS = {name[len("test_"):]: fn for name, fn in globals().items() if name.startswith("test_")}
 
 if __name__ == "__main__":
