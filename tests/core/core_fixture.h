@@ -1,0 +1,52 @@
+// Fixture for tests of the application frame: a fresh CoreState and fake
+// window library, and a temporary working directory of the test's own.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "core/core.h"
+#include "tests/support/fake_platform.h"
+
+class CoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    core = CoreState();
+    Fake_Reset();
+    char pattern[] = "/tmp/chamber-core-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    directory_ = pattern;
+    char* previous = getcwd(nullptr, 0);
+    previous_ = previous;
+    free(previous);
+    ASSERT_EQ(chdir(directory_.c_str()), 0);
+  }
+
+  void TearDown() override {
+    ASSERT_EQ(chdir(previous_.c_str()), 0);
+    std::string command = "rm -rf '" + directory_ + "'";
+    ASSERT_EQ(system(command.c_str()), 0);
+  }
+
+  static std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  static void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+
+  static bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+  std::string directory_;
+  std::string previous_;
+};

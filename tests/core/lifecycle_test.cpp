@@ -1,0 +1,183 @@
+// The whole program cycle against the scripted window library: labels in
+// order, the quit, reset and full-screen keys, and a window that cannot open.
+#include <algorithm>
+#include <vector>
+
+#include "tests/core/core_fixture.h"
+
+namespace {
+
+using Labels = std::vector<std::string>;
+
+const Labels startUp = {"Core_Initialize",
+                        "Core_Initialize_LoadConfig",
+                        "Core_Initialize_WindowResizeCallback",
+                        "Core_Initialize_SaveConfig",
+                        "Core_Initialize_Fonts",
+                        "Menu_Initialize",
+                        "Menu_LoadTextures",
+                        "Sandbox_Initialize",
+                        "Sandbox_LoadTextures",
+                        "Core_MainLoop"};
+const Labels shutDown = {"Core_Shutdown", "Core_Unload", "Menu_Shutdown", "Menu_Unload"};
+
+Labels concat(std::initializer_list<Labels> parts) {
+  Labels all;
+  for (const Labels& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+// Runs the program; script(swap) is called after every buffer swap, the
+// resize callback's included, to press and release keys.
+int runProgram(std::function<void(int swap)> script) {
+  fake.onSwap = script;
+  ::testing::internal::CaptureStdout();
+  const int code = Core_Run();
+  ::testing::internal::GetCapturedStdout();
+  return code;
+}
+
+TEST_F(CoreTest, EscapeQuitsAfterTheFrameInWhichItIsSeen) {
+  // Swap 1 is the size callback's cleared frame; then one swap per frame.
+  const int code = runProgram([](int swap) {
+    if (swap == 3) fake.keysDown = {GLFW_KEY_ESC};
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(fake.swaps, 4);  // the frame that saw ESC was still drawn
+  EXPECT_EQ(core.messageLog, concat({startUp, shutDown}));
+  EXPECT_EQ(fake.terminates, 1);
+  ASSERT_EQ(fake.opens.size(), 1u);
+  const FakeOpenCall& open = fake.opens[0];
+  EXPECT_EQ(std::vector<int>({open.width, open.height, open.red, open.green, open.blue,
+                              open.alpha, open.depth, open.stencil, open.mode}),
+            std::vector<int>({640, 480, 8, 8, 8, 8, 0, 0, GLFW_WINDOW}));
+  EXPECT_EQ(fake.title, "Vantrel Test Chamber - By - Kolm");
+  EXPECT_EQ(readFile("config.dat"), "640\n480\n32\n65537\n");
+  EXPECT_EQ(core.screen, Screen_Sandbox);
+}
+
+TEST_F(CoreTest, SixteenBitSettingsAskForFiveSixFiveWithoutAlpha) {
+  writeFile("config.dat", "800\n600\n16\n65537\n");
+  runProgram([](int) { fake.keysDown = {GLFW_KEY_ESC}; });
+  ASSERT_EQ(fake.opens.size(), 1u);
+  const FakeOpenCall& open = fake.opens[0];
+  EXPECT_EQ(std::vector<int>({open.width, open.height, open.red, open.green, open.blue,
+                              open.alpha}),
+            std::vector<int>({800, 600, 5, 6, 5, 0}));
+}
+
+TEST_F(CoreTest, ClosingTheWindowQuits) {
+  const int code = runProgram([](int swap) {
+    if (swap == 5) fake.userClosed = true;
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(fake.swaps, 6);
+  EXPECT_EQ(core.messageLog, concat({startUp, shutDown}));
+}
+
+TEST_F(CoreTest, AWindowModeThatCannotOpenEndsAfterTheFirstFrame) {
+  writeFile("config.dat", "640\n480\n32\n7\n");
+  const int code = runProgram([](int) {});
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(fake.swaps, 1);
+  // No window: no size callback, so the settings file is left as it was.
+  EXPECT_EQ(std::count(core.messageLog.begin(), core.messageLog.end(),
+                       "Core_Initialize_WindowResizeCallback"),
+            0);
+  EXPECT_EQ(readFile("config.dat"), "640\n480\n32\n7\n");
+}
+
+TEST_F(CoreTest, F9ExportsTheLabelsLoggedSoFar) {
+  runProgram([](int swap) {
+    if (swap == 2) fake.keysDown = {GLFW_KEY_F9};
+    if (swap == 3) fake.keysDown = {GLFW_KEY_ESC};
+  });
+  std::string expected;
+  for (const std::string& label : startUp) expected += label + "\n";
+  EXPECT_EQ(readFile("messages.txt"), expected);
+}
+
+TEST_F(CoreTest, F11RunsTheWholeCycleAgain) {
+  runProgram([](int swap) {
+    if (swap == 2) fake.keysDown = {GLFW_KEY_F11};
+    if (swap == 3) fake.keysDown = {};
+    if (swap == 6) fake.keysDown = {GLFW_KEY_ESC};
+  });
+  EXPECT_EQ(core.messageLog, concat({startUp, {"Core_Reset"}, shutDown, startUp, shutDown}));
+  EXPECT_EQ(fake.terminates, 2);
+  EXPECT_FALSE(core.resetRequested);
+}
+
+TEST_F(CoreTest, AltEnterTogglesFullScreenThroughTheSettingsFile) {
+  int toggles = 0;
+  runProgram([&](int swap) {
+    const bool toggling = fake.keysDown.count(GLFW_KEY_ENTER) > 0;
+    if (toggling) {
+      fake.keysDown = {};  // released as soon as the rebuild swapped
+      ++toggles;
+    } else if (swap == 2) {
+      fake.keysDown = {GLFW_KEY_LALT, GLFW_KEY_ENTER};
+    } else if (swap == 5) {
+      fake.keysDown = {GLFW_KEY_RALT, GLFW_KEY_ENTER};
+    } else if (swap == 8) {
+      fake.keysDown = {GLFW_KEY_ESC};
+    }
+  });
+  ASSERT_EQ(fake.opens.size(), 3u);
+  EXPECT_EQ(fake.opens[0].mode, GLFW_WINDOW);
+  EXPECT_EQ(fake.opens[1].mode, GLFW_FULLSCREEN);
+  EXPECT_EQ(fake.opens[2].mode, GLFW_WINDOW);
+  EXPECT_EQ(readFile("config.dat"), "640\n480\n32\n65537\n");
+
+  const Labels rebuild = {"Core_Initialize_WindowFullscreenSwap",
+                          "Core_Initialize_SaveConfig",
+                          "Core_Unload",
+                          "Menu_Unload",
+                          "Sandbox_Unload",
+                          "Core_Initialize_LoadConfig",
+                          "Core_Initialize_WindowResizeCallback",
+                          "Core_Initialize_SaveConfig",
+                          "Core_Initialize_Fonts",
+                          "Menu_LoadTextures",
+                          "Sandbox_LoadTextures"};
+  EXPECT_EQ(core.messageLog, concat({startUp, rebuild, rebuild, shutDown}));
+  // The screen and its fade survive a rebuild; the frame timer restarts.
+  EXPECT_EQ(core.screen, Screen_Sandbox);
+}
+
+TEST_F(CoreTest, ARebuildRestartsTheTimersButKeepsTheScreen) {
+  core.screen = Screen_Sandbox;
+  core.screenFade[Screen_Sandbox] = 0.7f;
+  core.frameTimer.total = 12;
+  core.fps.frames = 9;
+  core.fps.framesPerSecond = 60;
+  core.width = 640;
+  core.height = 480;
+  core.bitDepth = 32;
+  core.windowMode = GLFW_WINDOW;
+  fake.time = 0.5;
+  ::testing::internal::CaptureStdout();
+  Core_Initialize_WindowFullscreenSwap();
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(core.frameTimer.total, 0);
+  EXPECT_EQ(core.frameTimer.lastTime, 0.5);
+  EXPECT_EQ(core.fps.frames, 0);
+  EXPECT_EQ(core.fps.framesPerSecond, 0);
+  EXPECT_EQ(core.screenFade[Screen_Sandbox], 0.7f);
+  EXPECT_EQ(readFile("config.dat"), "640\n480\n32\n65538\n");
+}
+
+TEST_F(CoreTest, TheSceneFadesInFromItsFirstFrame) {
+  fake.time = 1;
+  fake.timePerRead = 0.005;
+  runProgram([](int swap) {
+    if (swap == 2) {
+      EXPECT_GT(core.screenFade[Screen_Sandbox], 0.0f);
+      EXPECT_LT(core.screenFade[Screen_Sandbox], 1.0f);
+    }
+    if (swap == 40) fake.keysDown = {GLFW_KEY_ESC};
+  });
+  EXPECT_EQ(core.screenFade[Screen_Sandbox], 1.0f);
+}
+
+}  // namespace

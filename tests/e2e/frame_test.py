@@ -1,0 +1,163 @@
+"""End-to-end tests of the application frame: the real program under Xvfb,
+driven with xdotool. Usage: frame_test.py NAME (one test per run)."""
+
+import sys
+import time
+
+from harness import Failure, Session
+
+# Every label the program records in its message log. Other console lines
+# (progress lines of loaders, "Exporting Message Buffer", "Sandbox_Shutdown")
+# never reach the log.
+LABELS = {
+    "Core_Initialize", "Core_Initialize_Fonts", "Core_MainLoop", "Core_Reset", "Core_Shutdown",
+    "Core_Unload", "Menu_Initialize", "Menu_LoadTextures", "Menu_Shutdown", "Menu_Unload",
+    "Sandbox_Unload", "Core_Initialize_LoadConfig", "Core_Initialize_SaveConfig",
+    "Core_Initialize_WindowFullscreenSwap", "Core_Initialize_WindowResizeCallback",
+    "Sandbox_Initialize", "Sandbox_LoadTextures",
+}
+
+START_UP = ["Core_Initialize", "Core_Initialize_LoadConfig",
+            "Core_Initialize_WindowResizeCallback", "Core_Initialize_SaveConfig",
+            "Core_Initialize_Fonts", "Menu_Initialize", "Menu_LoadTextures",
+            "Sandbox_Initialize", "Sandbox_LoadTextures", "Core_MainLoop"]
+SHUT_DOWN = ["Core_Shutdown", "Core_Unload", "Menu_Shutdown", "Menu_Unload"]
+REBUILD = ["Core_Initialize_WindowFullscreenSwap", "Core_Initialize_SaveConfig", "Core_Unload",
+           "Menu_Unload", "Sandbox_Unload", "Core_Initialize_LoadConfig",
+           "Core_Initialize_WindowResizeCallback", "Core_Initialize_SaveConfig",
+           "Core_Initialize_Fonts", "Menu_LoadTextures", "Sandbox_LoadTextures"]
+
+
+def labels(session):
+    return [line for line in session.lines() if line in LABELS]
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def expect_equal(actual, expected, what):
+    if actual != expected:
+        raise Failure("%s:\n  expected %r\n  actual   %r" % (what, expected, actual))
+
+
+def override_redirect(session, wid):
+    out = session_run(session, ["xwininfo", "-id", wid])
+    return "Override Redirect State: yes" in out
+
+
+def session_run(session, command):
+    import subprocess
+    return subprocess.run(command, env=session.env, check=True, timeout=20,
+                          stdout=subprocess.PIPE).stdout.decode()
+
+
+def test_startup():
+    with Session() as s:
+        s.wait_for_count("Core_MainLoop", 1)
+        expect_equal(labels(s), START_UP, "start-up labels")
+        expect_equal(s.read("config.dat"), "640\n480\n32\n65537\n", "config.dat")
+        wid = s.window()
+        expect_equal(s.geometry(wid), (640, 480), "window size")
+        expect(s.running(), "the program keeps running")
+
+
+def test_f9_export():
+    with Session() as s:
+        s.wait_for_count("Core_MainLoop", 1)
+        s.hold(["F9"], lambda: "Exporting Message Buffer" in s.lines(), what="the export")
+        time.sleep(0.3)  # released: no export is half-written any more
+        expect_equal(s.read("messages.txt"), "".join(l + "\n" for l in labels(s)),
+                     "messages.txt")
+        expect_equal(labels(s), START_UP, "labels logged so far")
+        expect("Exporting Message Buffer\n" not in s.read("messages.txt"),
+               "the export line stays on the console")
+
+
+def test_alt_enter():
+    with Session() as s:
+        s.wait_for_count("Core_MainLoop", 1)
+        s.hold(["Alt_L", "Return"], lambda: labels(s).count("Sandbox_LoadTextures") >= 2,
+               what="the full-screen rebuild")
+        s.wait_until(lambda: s.read("config.dat").endswith("65538\n"), what="config.dat mode")
+        wid = s.window()
+        s.wait_until(lambda: s.geometry(wid) == (1024, 768), what="a full-screen window")
+        expect(override_redirect(s, wid), "the full-screen window is not managed")
+        first = labels(s)
+        expect_equal(first[len(START_UP):len(START_UP) + len(REBUILD)], REBUILD, "rebuild labels")
+
+        s.hold(["Alt_R", "Return"], lambda: labels(s).count("Sandbox_LoadTextures") >= 3,
+               what="the windowed rebuild")
+        s.wait_until(lambda: s.read("config.dat").endswith("65537\n"), what="config.dat mode")
+        wid = s.window()
+        expect(not override_redirect(s, wid), "back to an ordinary window")
+        expect(s.running(), "the program keeps running")
+
+
+def test_f11_reset():
+    with Session() as s:
+        s.wait_for_count("Core_MainLoop", 1)
+        s.hold(["F11"], lambda: labels(s).count("Core_MainLoop") >= 2, what="the restart")
+        time.sleep(1.0)
+        expect(s.running(), "the program keeps running after a reset")
+        expect_equal(labels(s), START_UP + ["Core_Reset"] + SHUT_DOWN + START_UP,
+                     "labels of a reset")
+        expect("Sandbox_Shutdown" in s.lines(), "the shutdown's console line")
+
+
+def test_escape():
+    with Session() as s:
+        s.wait_for_count("Core_MainLoop", 1)
+        s.hold(["Escape"], lambda: not s.running(), what="the program to end")
+        expect_equal(s.wait_exit(), 0, "exit code")
+        expect_equal(labels(s), START_UP + SHUT_DOWN, "labels")
+        expect_equal(s.lines()[-1], "Sandbox_Shutdown", "last console line")
+
+
+def test_close_window():
+    with Session() as s:
+        s.wait_for_count("Core_MainLoop", 1)
+        s.request_close(s.window())
+        expect_equal(s.wait_exit(), 0, "exit code")
+        expect_equal(labels(s), START_UP + SHUT_DOWN, "labels")
+
+
+def test_mode_that_cannot_open():
+    settings = "640\n480\n32\n7\n"
+    with Session(files={"config.dat": settings}) as s:
+        expect_equal(s.wait_exit(), 0, "exit code")
+        expect("Core_Initialize_WindowResizeCallback" not in labels(s), "no window opened")
+        expect_equal(labels(s)[-len(SHUT_DOWN):], SHUT_DOWN, "shutdown labels")
+        expect_equal(s.read("config.dat"), settings, "config.dat untouched")
+
+
+def test_hostile_settings():
+    # (settings file, window size expected, or None when no window may open)
+    cases = [
+        (b"\x7fELF\x02\x01garbage\xff\xfe", (640, 480)),
+        (b"0\n0\n32\n65537\n", (640, 480)),     # both sides derived
+        (b"800\n0\n32\n65537\n", (800, 600)),   # height derived at 4:3
+        (b"-1\n480\n32\n65537\n", None),        # wraps to 4294967295
+        (b"100000\n100000\n32\n65537\n", None),
+        (b"640\n480\n16\n", None),              # mode 0
+    ]
+    for settings, size in cases:
+        with Session(files={"config.dat": settings}) as s:
+            if size is None:
+                expect_equal(s.wait_exit(), 0, "exit code for %r" % settings)
+                continue
+            s.wait_for_count("Core_MainLoop", 1)
+            expect_equal(s.geometry(s.window()), size, "window for %r" % settings)
+            s.hold(["Escape"], lambda: not s.running(), what="the program to end")
+            expect_equal(s.wait_exit(), 0, "exit code for %r" % settings)
+
+
+TESTS = {name[len("test_"):]: fn for name, fn in globals().items() if name.startswith("test_")}
+
+if __name__ == "__main__":
+    if len(sys.argv) != 2 or sys.argv[1] not in TESTS:
+        print("usage: frame_test.py {%s}" % "|".join(sorted(TESTS)))
+        sys.exit(2)
+    TESTS[sys.argv[1]]()
+    print("passed: " + sys.argv[1])

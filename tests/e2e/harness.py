@@ -1,0 +1,215 @@
+"""Drives the real program under Xvfb for end-to-end tests.
+
+Each Session has its own X server, its own temporary working directory and a
+hard deadline; closing it kills everything it started and removes the
+directory.
+"""
+
+import ctypes
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+TITLE = "Vantrel Test Chamber - By - Kolm"
+
+
+def build_dir():
+    return os.environ.get("CHAMBER_BUILD_DIR") or os.path.join(
+        os.path.dirname(__file__), "..", "..", "build")
+
+
+def program():
+    return os.environ.get("CHAMBER_PROGRAM") or os.path.join(build_dir(), "core", "chamber")
+
+
+class Failure(AssertionError):
+    pass
+
+
+class Session:
+    def __init__(self, files=None, screen="1024x768x24", env=None, start=True):
+        self.dir = tempfile.mkdtemp(prefix="chamber-e2e-")
+        for name, content in (files or {}).items():
+            mode = "wb" if isinstance(content, bytes) else "w"
+            with open(os.path.join(self.dir, name), mode) as f:
+                f.write(content)
+        self.xvfb = None
+        self.proc = None
+        self.env = dict(os.environ)
+        self.env.update(env or {})
+        self._start_x(screen)
+        if start:
+            self.start()
+
+    # --- processes -----------------------------------------------------------
+
+    def _start_x(self, screen):
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen, "-nolisten", "tcp",
+             "-noreset"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=True)
+        os.close(write_end)
+        number = b""
+        deadline = time.time() + 20
+        while not number.endswith(b"\n"):
+            if time.time() > deadline:
+                raise Failure("Xvfb did not start")
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                raise Failure("Xvfb exited")
+            number += chunk
+        os.close(read_end)
+        self.display = ":" + number.decode().strip()
+        self.env["DISPLAY"] = self.display
+
+    def start(self, command=None):
+        self.stdout_path = os.path.join(self.dir, ".stdout")
+        self.out = open(self.stdout_path, "wb")
+        self.proc = subprocess.Popen(command or [program()], cwd=self.dir, env=self.env,
+                                     stdout=self.out, stderr=subprocess.STDOUT,
+                                     start_new_session=True)
+
+    def close(self):
+        for p in (self.proc, self.xvfb):
+            if p and p.poll() is None:
+                try:
+                    os.killpg(p.pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+                p.wait()
+        if self.proc:
+            self.out.close()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    # --- observing -----------------------------------------------------------
+
+    def output(self):
+        with open(self.stdout_path, "rb") as f:
+            return f.read().decode("latin-1")
+
+    def lines(self):
+        return self.output().splitlines()
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def read(self, name):
+        with open(self.path(name), "rb") as f:
+            return f.read().decode("latin-1")
+
+    def wait_until(self, condition, timeout=20, what="condition"):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            value = condition()
+            if value:
+                return value
+            if self.proc and self.proc.poll() is not None and not condition():
+                raise Failure("program exited (code %s) while waiting for %s; output:\n%s"
+                              % (self.proc.returncode, what, self.output()[-3000:]))
+            time.sleep(0.05)
+        raise Failure("timed out waiting for %s; output:\n%s" % (what, self.output()[-3000:]))
+
+    def wait_for_count(self, line, count, timeout=20):
+        return self.wait_until(lambda: self.lines().count(line) >= count, timeout,
+                               "%d x %r" % (count, line))
+
+    def wait_exit(self, timeout=20):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure("program still running after %ss; output:\n%s"
+                          % (timeout, self.output()[-3000:]))
+
+    def running(self):
+        return self.proc.poll() is None
+
+    # --- driving -------------------------------------------------------------
+
+    def xdotool(self, *args):
+        return subprocess.run(["xdotool"] + list(args), env=self.env, check=True, timeout=20,
+                              stdout=subprocess.PIPE).stdout.decode()
+
+    def window(self, timeout=20):
+        """The program's window id, once it is mapped and has the focus."""
+        def find():
+            try:
+                ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", TITLE],
+                                     env=self.env, timeout=20, stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL).stdout.split()
+            except subprocess.TimeoutExpired:
+                return None
+            return ids[-1].decode() if ids else None
+        wid = self.wait_until(find, timeout, "the window")
+        self.xdotool("windowfocus", "--sync", wid)
+        return wid
+
+    def geometry(self, wid):
+        out = self.xdotool("getwindowgeometry", "--shell", wid)
+        values = dict(line.split("=", 1) for line in out.split())
+        return int(values["WIDTH"]), int(values["HEIGHT"])
+
+    def hold(self, keys, until, timeout=20, what="the key's effect"):
+        """Holds keys (xdotool names) down until until() is true, then releases them."""
+        self.window()
+        for k in keys:
+            self.xdotool("keydown", k)
+        try:
+            self.wait_until(until, timeout, what)
+        finally:
+            for k in reversed(keys):
+                try:
+                    self.xdotool("keyup", k)
+                except (subprocess.SubprocessError, OSError):
+                    pass
+
+    def request_close(self, wid):
+        """Asks the window to close, as a window manager's close button does."""
+        send_wm_delete(self.display, int(wid))
+
+
+class _ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                ("data", ctypes.c_long * 5)]
+
+
+class _Event(ctypes.Union):
+    _fields_ = [("client", _ClientMessage), ("pad", ctypes.c_long * 24)]
+
+
+def send_wm_delete(display_name, window):
+    """Sends WM_DELETE_WINDOW to a window through Xlib."""
+    x = ctypes.CDLL("libX11.so.6")
+    x.XOpenDisplay.restype = ctypes.c_void_p
+    x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x.XInternAtom.restype = ctypes.c_ulong
+    x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                             ctypes.POINTER(_Event)]
+    x.XFlush.argtypes = [ctypes.c_void_p]
+    x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    dpy = x.XOpenDisplay(display_name.encode())
+    if not dpy:
+        raise Failure("cannot open display " + display_name)
+    event = _Event()
+    event.client.type = 33  # ClientMessage
+    event.client.window = window
+    event.client.message_type = x.XInternAtom(dpy, b"WM_PROTOCOLS", 0)
+    event.client.format = 32
+    event.client.data[0] = x.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0)
+    event.client.data[1] = 0  # CurrentTime
+    x.XSendEvent(dpy, window, 0, 0, ctypes.byref(event))
+    x.XFlush(dpy)
+    x.XCloseDisplay(dpy)

@@ -1,0 +1,129 @@
+// Runs chamber-sim on a small container file and checks what it prints.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/physics/container_writer.h"
+
+namespace {
+
+struct SimRun {
+  int status = -1;
+  std::vector<std::string> lines;  // standard output
+  std::string errors;
+};
+
+class ChamberSim : public ::testing::Test {
+ protected:
+  std::string dir = ::testing::TempDir();
+  std::string tag = std::to_string(getpid());
+  std::string ctrPath = dir + "sim_" + tag + ".ctr";
+  std::string errPath = dir + "sim_" + tag + ".err";
+
+  void SetUp() override {
+    // A floor room with gravity down, and beside it, through an open wall,
+    // a room that pulls toward +x.
+    ctr::Room a = ctr::boxRoom({-1, 0, -1}, {1, 1, 1});
+    ctr::Room b = ctr::boxRoom({1, 0, -1}, {3, 1, 1}, vec3f(1, 0, 0));
+    a.faces[1].flags = 1;
+    b.faces[0].flags = 1;
+    ASSERT_TRUE(ctr::writeFile(ctrPath, ctr::encode({a, b})));
+  }
+  void TearDown() override {
+    std::remove(ctrPath.c_str());
+    std::remove(errPath.c_str());
+  }
+
+  SimRun run(const std::string& args) {
+    SimRun r;
+    const std::string command = std::string(CHAMBER_SIM) + " " + args + " 2>" + errPath;
+    FILE* out = popen(command.c_str(), "r");
+    if (!out) return r;
+    std::string text;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, out)) > 0) text.append(buffer, n);
+    const int status = pclose(out);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) r.lines.push_back(line);
+    if (FILE* err = std::fopen(errPath.c_str(), "r")) {
+      while ((n = std::fread(buffer, 1, sizeof buffer, err)) > 0) r.errors.append(buffer, n);
+      std::fclose(err);
+    }
+    return r;
+  }
+};
+
+std::vector<std::string> fields(const std::string& line) {
+  std::vector<std::string> out;
+  std::istringstream in(line);
+  for (std::string f; std::getline(in, f, ',');) out.push_back(f);
+  if (!line.empty() && line.back() == ',') out.push_back("");
+  return out;
+}
+
+TEST_F(ChamberSim, PrintsOneRowPerBodyAndStep) {
+  const SimRun r = run("--ctr " + ctrPath + " --steps 300 --body 0.5,0.5,0");
+  ASSERT_EQ(r.status, 0) << r.errors;
+  EXPECT_EQ(r.errors, "");
+  ASSERT_EQ(r.lines.size(), 1u + 2 * 300);
+  EXPECT_EQ(r.lines[0], "step,body,x,y,z,vx,vy,vz,gx,gy,gz,containers");
+  EXPECT_EQ(r.lines[1], "1,0,0,0.499000013,0,0,-0.000999999931,0,0,-1,0,0");
+  EXPECT_EQ(fields(r.lines[2])[1], "1");
+  const std::vector<std::string> last = fields(r.lines[599]);
+  ASSERT_EQ(last.size(), 12u);
+  EXPECT_EQ(last[0], "300");
+  EXPECT_NEAR(std::stof(last[3]), 0.02f, 0.001f);  // resting on the floor
+  EXPECT_EQ(last[11], "0");
+}
+
+TEST_F(ChamberSim, PushCarriesTheBallIntoTheNextRoom) {
+  const SimRun r = run("--ctr " + ctrPath + " --steps 400 --start 0,0.02,0 --push 0.052,0,0@1:100");
+  ASSERT_EQ(r.status, 0) << r.errors;
+  bool inBoth = false;
+  for (std::size_t i = 1; i < r.lines.size(); ++i) inBoth = inBoth || fields(r.lines[i])[11] == "0 1";
+  EXPECT_TRUE(inBoth);
+  const std::vector<std::string> last = fields(r.lines.back());
+  EXPECT_EQ(last[11], "1");
+  EXPECT_NEAR(std::stof(last[2]), 2.98f, 0.01f);  // against the far wall, pulled by +x gravity
+  EXPECT_NEAR(std::stof(last[8]), 1, 0.01f);
+}
+
+TEST_F(ChamberSim, StartAndVelocityWithoutRooms) {
+  const SimRun r = run("--ctr " + ctrPath + " --steps 2 --start 10,10,10 --velocity 0.5,0,0");
+  ASSERT_EQ(r.status, 0) << r.errors;
+  ASSERT_EQ(r.lines.size(), 3u);
+  EXPECT_EQ(r.lines[1], "1,0,10.5,10,10,0.5,0,0,0,-1,0,");
+  EXPECT_EQ(fields(r.lines[2])[2], "10.9997501");  // damped by 0.9995
+}
+
+TEST_F(ChamberSim, BadInputIsOneLineAndExitCodeTwo) {
+  const std::string bad[] = {
+      "--steps",          "--steps -1",        "--steps 1e3",
+      "--start 1,2",      "--start 1,2,x",     "--velocity 1,2,3,4",
+      "--push 1,0,0@3:2", "--push 1,0,0@0:2",  "--push 1,0,0@2",
+      "--body nan,0,0",   "--frobnicate",      "--ctr " + ctrPath + ".missing",
+      "--ctr " + dir,
+  };
+  for (const std::string& args : bad) {
+    const SimRun r = run(args);
+    SCOPED_TRACE(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.lines.empty());
+    ASSERT_FALSE(r.errors.empty());
+    EXPECT_EQ(r.errors.find('\n'), r.errors.size() - 1) << r.errors;
+  }
+  const SimRun help = run("--help");
+  EXPECT_EQ(help.status, 0);
+  ASSERT_FALSE(help.lines.empty());
+  EXPECT_EQ(help.lines[0].rfind("usage: chamber-sim", 0), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,92 @@
+// chamber-sim: the chamber's physics without a window, for scripted and
+// repeatable experiments. Prints the trajectory as CSV on standard output.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "physics/physics.h"
+#include "sandbox/containers.h"
+#include "tools/chamber-sim/options.h"
+
+using namespace Veruruve::Physics;
+
+namespace {
+
+// A sphere made the way the scene makes its ball.
+std::unique_ptr<CollisionSphere> makeBall(const vec3f& position) {
+  auto ball = std::make_unique<CollisionSphere>();
+  ball->mass = 10.0f;
+  ball->position = position;
+  ball->normalise();
+  ball->scale(0.02f);
+  ball->orientation.w = 1;
+  ball->orientation.x = 0;
+  ball->orientation.y = 0;
+  ball->orientation.z = 0;
+  ball->gravity = vec3f(0, -1, 0);
+  return ball;
+}
+
+void printRow(std::uint64_t step, std::size_t index, const PhysicsObject& body) {
+  const vec3f& p = body.position;
+  const vec3f& v = body.velocity;
+  const vec3f& g = body.gravity;
+  std::printf("%llu,%zu,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,",
+              static_cast<unsigned long long>(step), index, p.x, p.y, p.z, v.x, v.y, v.z, g.x, g.y,
+              g.z);
+  const char* separator = "";
+  for (std::uint32_t k : body.containerIndices) {
+    std::printf("%s%u", separator, k);
+    separator = " ";
+  }
+  std::printf("\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  SimOptions options;
+  std::string error;
+  if (!SimOptions_Parse(argc, argv, &options, &error)) {
+    std::fprintf(stderr, "chamber-sim: %s\n", error.c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(SimOptions_Usage(), stdout);
+    return 0;
+  }
+
+  PhysicsWorld world;
+  const ContainerLoadReport report = Containers_Load(world, options.ctrPath.c_str());
+  if (!report.opened || report.readError) {
+    destroyContainers(world);
+    std::fprintf(stderr, "chamber-sim: cannot %s container file '%s'\n",
+                 report.opened ? "read" : "open", options.ctrPath.c_str());
+    return 2;
+  }
+  if (report.truncated || report.facesSkipped > 0)
+    std::fprintf(stderr,
+                 "chamber-sim: warning: '%s' is damaged (%s%u faces of fewer than 3 vertices "
+                 "skipped); simulating the %zu rooms it holds\n",
+                 options.ctrPath.c_str(), report.truncated ? "ends inside a record; " : "",
+                 report.facesSkipped, world.containers.size());
+
+  std::vector<std::unique_ptr<CollisionSphere>> bodies;
+  bodies.push_back(makeBall(options.start));
+  bodies[0]->velocity = options.velocity;
+  for (const vec3f& position : options.extraBodies) bodies.push_back(makeBall(position));
+  for (const auto& body : bodies) world.objects.push_back(body.get());
+
+  std::printf("step,body,x,y,z,vx,vy,vz,gx,gy,gz,containers\n");
+  for (std::uint64_t step = 1; step <= options.steps; ++step) {
+    // The arrow keys of the program push the same way: into the force
+    // accumulator, just before the step.
+    for (const SimPush& push : options.pushes)
+      if (step >= push.from && step <= push.to) bodies[0]->force += push.force;
+    stepPhysics(world);
+    for (std::size_t i = 0; i < bodies.size(); ++i) printRow(step, i, *bodies[i]);
+  }
+  destroyContainers(world);
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
