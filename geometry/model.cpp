@@ -31,12 +31,20 @@ template <class Visit>
 bool ForEachLine(const std::string& path, Visit visit) {
   FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return false;
-  constexpr size_t kBuffer = 1 << 20;  // far longer than any line kept
-  std::unique_ptr<char[]> buffer(new char[kBuffer]);
+  // Room for the whole of a small file, or a stretch of a large one; always
+  // more than a line that is kept, plus its CR LF.
+  size_t bufferSize = size_t{1} << 20;
+  if (std::fseek(file, 0, SEEK_END) == 0) {
+    const long size = std::ftell(file);
+    if (size >= 0 && static_cast<size_t>(size) < bufferSize)
+      bufferSize = std::max<size_t>(static_cast<size_t>(size) + 1, 2 * kMaxLine);
+    std::rewind(file);
+  }
+  std::unique_ptr<char[]> buffer(new char[bufferSize]);
   size_t held = 0;  // bytes of an unfinished line kept at the buffer's start
   bool atEnd = false;
   while (!atEnd) {
-    const size_t got = std::fread(buffer.get() + held, 1, kBuffer - held, file);
+    const size_t got = std::fread(buffer.get() + held, 1, bufferSize - held, file);
     atEnd = got == 0;
     const char* p = buffer.get();
     const char* const end = p + held + got;

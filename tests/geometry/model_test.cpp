@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -170,6 +171,28 @@ TEST_F(ModelFiles, ReadingStopsAfterALineLongerThan1023Characters) {
   const std::string longVertex = "v 1 2 3" + std::string(1016, ' ') + "9";
   ASSERT_TRUE(model.Load(Write("c.obj", longVertex.substr(0, 1023) + "9\nv 4 5 6\n")));
   EXPECT_EQ(model.vertices, (std::vector<vec3f>{{1, 2, 3}}));
+}
+
+// Files larger than the loader's read buffer: lines that straddle a buffer
+// boundary are read whole, and a too-long line there still ends reading.
+TEST_F(ModelFiles, LargeFilesReadLikeSmallOnes) {
+  std::string text;
+  int count = 0;
+  while (text.size() < (3u << 20)) {
+    text += "v " + std::to_string(count) + " " + std::to_string(count % 7) + ".5 -" + std::to_string(count) + "\r\n";
+    ++count;
+  }
+  Model model;
+  ASSERT_TRUE(model.Load(Write("big.obj", text)));
+  ASSERT_EQ(model.vertices.size(), static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i)
+    ASSERT_EQ(model.vertices[static_cast<size_t>(i)], vec3f(static_cast<float>(i), i % 7 + 0.5f, -static_cast<float>(i))) << i;
+
+  // A 2000-character line starting just before the 1 MiB mark.
+  const size_t start = text.rfind('\n', (1u << 20) - 10) + 1;
+  const std::string cut = text.substr(0, start) + "#" + std::string(2000, 'x') + "\nv 1 1 1\n";
+  ASSERT_TRUE(model.Load(Write("cut.obj", cut)));
+  EXPECT_EQ(model.vertices.size(), static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<long>(start), '\n')));
 }
 
 TEST_F(ModelFiles, MaterialsComeFromTheNamedLibraries) {
