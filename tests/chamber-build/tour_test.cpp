@@ -52,17 +52,21 @@ std::vector<Row> Simulate(const std::vector<std::string>& pushes, int steps) {
 const Row& At(const std::vector<Row>& rows, int step) { return rows.at(static_cast<size_t>(step - 1)); }
 
 TEST(ShippedChamberTour, PushesCarryTheBallThroughEveryRoomAndBackToTheHall) {
-  // Room indices in file order: hall, east, gallery, loft, westhall, draft.
+  // Room indices in file order: hall, east, gallery, loft, westhall,
+  // funnel, tunnel, draft.
   const std::vector<std::string> pushes = {
       "0,0,-0.052@60:125",      // to the hall's -z side, into the draft
       "0.052,0,0@160:300",      // east, through the doorway; the east wing pulls +x
       "0,0.052,0@380:560",      // up the east wing's far wall into the gallery
       "-0.052,0,0@700:1080",    // west along the gallery's ceiling into the loft
       "0,-0.052,0@1180:1430",   // down the loft's west wall into the west hall
-      "0.052,0,0@1530:1720",    // east, back into the hall
+      "0.026,0,-0.045@1530:1640",  // a slant toward the funnel's mouth
+      "0,0,-0.052@1641:1700",   // into the tunnel, which pulls toward its end
+      "0,0,0.052@1950:2250",    // climb out against the tunnel's pull
+      "0.052,0,0@2300:2500",    // east, back into the hall
   };
-  const std::vector<Row> rows = Simulate(pushes, 1800);
-  ASSERT_EQ(rows.size(), 1800u);
+  const std::vector<Row> rows = Simulate(pushes, 2600);
+  ASSERT_EQ(rows.size(), 2600u);
 
   std::set<int> visited;
   for (const Row& row : rows) {
@@ -70,19 +74,20 @@ TEST(ShippedChamberTour, PushesCarryTheBallThroughEveryRoomAndBackToTheHall) {
                                     << ", " << row.y << ", " << row.z << ")";
     visited.insert(row.rooms.begin(), row.rooms.end());
   }
-  EXPECT_EQ(visited, (std::set<int>{0, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(visited, (std::set<int>{0, 1, 2, 3, 4, 5, 6, 7}));
 
   // Where gravity put the ball at rest between pushes: on the hall's floor,
   // on the east wing's far wall, on the gallery's ceiling, on the loft's
-  // west wall, on the west hall's floor; the ball's radius is 0.02.
+  // west wall, on the west hall's floor, on the tunnel's end wall; the
+  // ball's radius is 0.02.
   struct Rest {
     int step;
     char axis;
     float value;
-  } rests[] = {{55, 'y', 0.02f}, {370, 'x', 5.98f}, {690, 'y', 6.98f}, {1170, 'x', -5.98f}, {1520, 'y', 0.02f}};
+  } rests[] = {{55, 'y', 0.02f}, {370, 'x', 5.98f}, {690, 'y', 6.98f}, {1170, 'x', -5.98f}, {1520, 'y', 0.02f}, {1940, 'z', -11.98f}};
   for (const Rest& rest : rests) {
     const Row& row = At(rows, rest.step);
-    const float value = rest.axis == 'x' ? row.x : row.y;
+    const float value = rest.axis == 'x' ? row.x : rest.axis == 'y' ? row.y : row.z;
     EXPECT_NEAR(value, rest.value, 0.002f) << "step " << rest.step;
   }
   const Row& last = rows.back();
