@@ -11,10 +11,10 @@
 #include <sys/mman.h>
 #endif
 
-// The reader works on the whole file in memory and walks each line with a
+// The reader streams each file through a buffer and walks each line with a
 // cursor instead of building token lists: a chamber is loaded once, but the
-// files can be large and a list of strings per line and per corner is most of
-// the cost. The cursor gives exactly the tokens SplitString would.
+// files can be large, and a list of strings per line and per corner would be
+// most of the cost. The cursor gives exactly the tokens SplitString would.
 
 namespace {
 

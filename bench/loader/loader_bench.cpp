@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
   // The loader reports every file it opens on standard output; keep the
   // table readable by sending those lines away.
   if (!std::freopen("/dev/null", "w", stdout)) return 1;
-  benchmark::ConsoleReporter reporter;
+  benchmark::ConsoleReporter reporter(benchmark::ConsoleReporter::OO_Tabular);
   reporter.SetOutputStream(&std::cerr);
   reporter.SetErrorStream(&std::cerr);
   benchmark::RunSpecifiedBenchmarks(&reporter);
