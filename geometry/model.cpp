@@ -5,54 +5,70 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
-// The reader works on the whole file in memory and walks each line with a
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+// The reader streams each file through a buffer and walks each line with a
 // cursor instead of building token lists: a chamber is loaded once, but the
-// files can be large and a list of strings per line and per corner is most of
-// the cost. The cursor gives exactly the tokens SplitString would.
+// files can be large, and a list of strings per line and per corner would be
+// most of the cost. The cursor gives exactly the tokens SplitString would.
 
 namespace {
 
 // Longest line kept, as by a 1024-byte line buffer with its terminator.
 constexpr size_t kMaxLine = 1023;
 
-bool ReadFile(const std::string& path, std::string& data) {
+// Calls visit(begin, length) for each line of the file and returns true, or
+// returns false if the file cannot be opened. A line ends at a line feed,
+// which is dropped together with a carriage return right before it. A line
+// longer than kMaxLine is passed cut to kMaxLine characters and nothing after
+// it is read. The file streams through one buffer, so memory stays small
+// whatever its size.
+template <class Visit>
+bool ForEachLine(const std::string& path, Visit visit) {
   FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return false;
-  data.clear();
+  // Room for the whole of a small file, or a stretch of a large one; always
+  // more than a line that is kept, plus its CR LF.
+  size_t bufferSize = size_t{1} << 20;
   if (std::fseek(file, 0, SEEK_END) == 0) {
     const long size = std::ftell(file);
-    if (size > 0) data.reserve(static_cast<size_t>(size));
-    std::fseek(file, 0, SEEK_SET);
+    if (size >= 0 && static_cast<size_t>(size) < bufferSize)
+      bufferSize = std::max<size_t>(static_cast<size_t>(size) + 1, 2 * kMaxLine);
+    std::rewind(file);
   }
-  char chunk[1 << 16];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) data.append(chunk, got);
+  std::unique_ptr<char[]> buffer(new char[bufferSize]);
+  size_t held = 0;  // bytes of an unfinished line kept at the buffer's start
+  bool atEnd = false;
+  while (!atEnd) {
+    const size_t got = std::fread(buffer.get() + held, 1, bufferSize - held, file);
+    atEnd = got == 0;
+    const char* p = buffer.get();
+    const char* const end = p + held + got;
+    while (p < end) {
+      const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+      // Without a line feed in view the line is finished only at the end of
+      // the file, or known to be too long once it holds more than kMaxLine
+      // characters and a carriage return.
+      if (!lf && !atEnd && static_cast<size_t>(end - p) <= kMaxLine + 1) break;
+      size_t length = static_cast<size_t>((lf ? lf : end) - p);
+      if (lf && length > 0 && p[length - 1] == '\r') --length;
+      if (length > kMaxLine) {
+        visit(p, kMaxLine);
+        std::fclose(file);
+        return true;
+      }
+      visit(p, length);
+      p = lf ? lf + 1 : end;
+    }
+    held = static_cast<size_t>(end - p);
+    std::memmove(buffer.get(), p, held);
+  }
   std::fclose(file);
   return true;
-}
-
-// Calls visit(begin, length) for each line of data. A line ends at a line
-// feed, which is dropped together with a carriage return right before it. A
-// line longer than kMaxLine is passed cut to kMaxLine characters and nothing
-// after it is read.
-template <class Visit>
-void ForEachLine(const std::string& data, Visit visit) {
-  const char* p = data.data();
-  const char* const end = p + data.size();
-  while (p < end) {
-    const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-    const char* stop = lf ? lf : end;
-    size_t length = static_cast<size_t>(stop - p);
-    if (lf && length > 0 && p[length - 1] == '\r') --length;
-    if (length > kMaxLine) {
-      visit(p, kMaxLine);
-      return;
-    }
-    visit(p, length);
-    if (!lf) return;
-    p = lf + 1;
-  }
 }
 
 // Yields the tokens of [begin, end) one by one, exactly as SplitString with a
@@ -120,30 +136,58 @@ int64_t ToInt(const char* begin, const char* end) {
 
 // One corner of a face, resolved against the lists as they stand.
 struct Corner {
-  int64_t vertex;  // 0-based; negative when the corner names no vertex
-  vec3f normal;
+  int32_t vertex;  // 0-based; -1 when the corner names no vertex
+  int32_t normal;  // 0-based into the normals read so far; -1 for none
 };
 
 // Reads "v", "v/t", "v//n" or "v/t/n". OBJ indices are 1-based; negative ones
 // count back from the end of the list read so far (-1 is the latest).
-Corner ReadCorner(const char* begin, const char* end, size_t vertexCount,
-                  const std::vector<vec3f>& normals) {
-  Corner corner{-1, vec3f()};
+Corner ReadCorner(const char* begin, const char* end, size_t vertexCount, size_t normalCount) {
+  Corner corner{-1, -1};
   TokenCursor fields{begin, end, '/'};
   const char* fieldBegin;
   const char* fieldEnd;
   if (!fields.next(fieldBegin, fieldEnd)) return corner;  // an empty corner
   const int64_t v = ToInt(fieldBegin, fieldEnd);
-  if (v > 0) corner.vertex = v - 1;
-  if (v < 0) corner.vertex = static_cast<int64_t>(vertexCount) + v;
-  if (corner.vertex < 0) return corner;
+  int64_t vertex = -1;
+  if (v > 0) vertex = v - 1;
+  if (v < 0) vertex = static_cast<int64_t>(vertexCount) + v;
+  if (vertex < 0) return corner;
+  // Beyond int32 no index can be in range; the range check after reading
+  // drops it.
+  corner.vertex = static_cast<int32_t>(std::min<int64_t>(vertex, INT32_MAX));
   if (fields.next(fieldBegin, fieldEnd) && fields.next(fieldBegin, fieldEnd)) {
     const int64_t n = ToInt(fieldBegin, fieldEnd);
-    const int64_t count = static_cast<int64_t>(normals.size());
+    const int64_t count = static_cast<int64_t>(normalCount);
     const int64_t index = n > 0 ? n - 1 : count + n;
-    if (n != 0 && index >= 0 && index < count) corner.normal = normals[static_cast<size_t>(index)];
+    if (n != 0 && index >= 0 && index < count) corner.normal = static_cast<int32_t>(index);
   }
   return corner;
+}
+
+// Linux backs memory with 4 KiB pages by default, and on a virtual machine
+// the first touch of each page is a costly fault: the triangle list of a
+// large model is most of the load time that way. Large pages for the big
+// lists avoid that. Only whole 2 MiB pages inside the block are marked, and
+// the block must not have been touched yet.
+void PreferLargePages(const void* data, size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr uintptr_t kLarge = uintptr_t{2} << 20;
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kLarge - 1) & ~(kLarge - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kLarge - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)data;
+  (void)bytes;
+#endif
+}
+
+// Makes room for `extra` more entries in one allocation.
+template <class T>
+void Reserve(std::vector<T>& list, size_t extra) {
+  if (list.capacity() - list.size() >= extra) return;
+  list.reserve(list.size() + extra);
+  PreferLargePages(list.data() + list.size(), extra * sizeof(T));
 }
 
 std::string Token(const char* begin, const char* end) { return std::string(begin, end); }
@@ -188,11 +232,24 @@ bool Model::LoadOBJ(const std::string& path) {
   const std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   name = slash == std::string::npos ? path : path.substr(slash + 1);
 
-  std::string data;
-  if (!ReadFile(directory + name, data)) return false;
+  // A first pass counts the lines, so that each list is allocated once: a
+  // list that grows copies itself again and again. Quadrilaterals make two
+  // triangles; room that is never written costs no memory.
+  size_t vertexLines = 0, normalLines = 0, faceLines = 0;
+  const std::string file = directory + name;
+  const bool opened = ForEachLine(file, [&](const char* line, size_t length) {
+    if (length < 2) return;
+    vertexLines += line[0] == 'v' && line[1] == ' ';
+    normalLines += line[0] == 'v' && line[1] == 'n';
+    faceLines += line[0] == 'f' && line[1] == ' ';
+  });
+  if (!opened) return false;
+  Reserve(vertices, vertexLines);
+  Reserve(normals, normalLines);
+  Reserve(triangles, 2 * faceLines);
 
   std::string material;
-  ForEachLine(data, [&](const char* line, size_t length) {
+  ForEachLine(file, [&](const char* line, size_t length) {
     TokenCursor tokens{line, line + length, ' '};
     const char* b;
     const char* e;
@@ -206,11 +263,11 @@ bool Model::LoadOBJ(const std::string& path) {
     } else if (Equals(b, e, "f")) {
       if (!(tokens.next(b1, e1) && tokens.next(b2, e2) && tokens.next(b3, e3))) return;
       Corner c[4];
-      c[0] = ReadCorner(b1, e1, vertices.size(), normals);
-      c[1] = ReadCorner(b2, e2, vertices.size(), normals);
-      c[2] = ReadCorner(b3, e3, vertices.size(), normals);
+      c[0] = ReadCorner(b1, e1, vertices.size(), normals.size());
+      c[1] = ReadCorner(b2, e2, vertices.size(), normals.size());
+      c[2] = ReadCorner(b3, e3, vertices.size(), normals.size());
       const bool quad = tokens.next(b1, e1);
-      if (quad) c[3] = ReadCorner(b1, e1, vertices.size(), normals);
+      if (quad) c[3] = ReadCorner(b1, e1, vertices.size(), normals.size());
       static const int kOrder[2][3] = {{0, 1, 2}, {3, 0, 2}};
       for (int t = 0; t < (quad ? 2 : 1); ++t) {
         const int* order = kOrder[t];
@@ -221,8 +278,8 @@ bool Model::LoadOBJ(const std::string& path) {
         triangle.material = material;
         for (int k = 0; k < 3; ++k) {
           const Corner& corner = c[order[k]];
-          triangle.vertexIndex[k] = static_cast<int32_t>(std::min<int64_t>(corner.vertex, INT32_MAX));
-          triangle.normal[k] = corner.normal;
+          triangle.vertexIndex[k] = corner.vertex;
+          if (corner.normal >= 0) triangle.normal[k] = normals[static_cast<size_t>(corner.normal)];
         }
       }
     } else if (Equals(b, e, "usemtl")) {
@@ -247,12 +304,9 @@ bool Model::LoadOBJ(const std::string& path) {
 
 void Model::LoadMTL(const std::string& path) {
   std::printf("Loading MTL File '%s'\n", path.c_str());
-  std::string data;
-  if (!ReadFile(path, data)) return;
-
   Material* current = nullptr;  // the material of this file's latest "newmtl"
   std::string line;
-  ForEachLine(data, [&](const char* text, size_t length) {
+  ForEachLine(path, [&](const char* text, size_t length) {
     // Tabs are dropped, so that indented lines read like the others.
     line.assign(text, length);
     line.erase(std::remove(line.begin(), line.end(), '\t'), line.end());
