@@ -3,11 +3,13 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
 #include "physics/physics.h"
 #include "sandbox/containers.h"
+#include "sandbox/sandbox.h"
 #include "tests/physics/container_writer.h"
 
 using namespace Veruruve::Physics;
@@ -27,22 +29,13 @@ std::vector<ctr::Room> grid(std::size_t count) {
   return rooms;
 }
 
-CollisionSphere makeBall() {
-  CollisionSphere ball;
-  ball.mass = 10;
-  ball.position = vec3f(0, 0.5f, 0);
-  ball.normalise();
-  ball.scale(0.02f);
-  ball.orientation.w = 1;
-  return ball;
-}
-
 // One step of a ball resting on the floor of room 0, in a world of N rooms.
 void BM_StepRestingBall(benchmark::State& state) {
   const auto bytes = ctr::encode(grid(static_cast<std::size_t>(state.range(0))));
   PhysicsWorld world;
   Containers_LoadMemory(world, bytes.data(), bytes.size());
-  CollisionSphere ball = makeBall();
+  std::unique_ptr<CollisionSphere> owned(Sandbox_MakeBall(vec3f(0, 0.5f, 0)));
+  CollisionSphere& ball = *owned;
   world.objects.push_back(&ball);
   for (int i = 0; i < 300; ++i) stepPhysics(world);  // let it come to rest
   for (auto _ : state) stepPhysics(world);

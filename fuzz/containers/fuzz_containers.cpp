@@ -4,9 +4,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 
 #include "physics/physics.h"
 #include "sandbox/containers.h"
+#include "sandbox/sandbox.h"
 
 using namespace Veruruve::Physics;
 
@@ -40,17 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(faces <= size / 60);
 
   if (!world.containers.empty()) {
-    CollisionSphere a, b;
-    for (CollisionSphere* s : {&a, &b}) {
-      s->mass = 10;
-      s->normalise();
-      s->scale(0.02f);
-      s->orientation.w = 1;
-      world.objects.push_back(s);
-    }
-    a.position = vec3f(0, 0.5f, 0);
     const CollisionBox& first = *world.containers[0];
-    b.position = first.collisionFaces.empty() ? vec3f(0, 0.51f, 0) : first.centre;
+    std::unique_ptr<CollisionSphere> a(Sandbox_MakeBall(vec3f(0, 0.5f, 0)));
+    std::unique_ptr<CollisionSphere> b(
+        Sandbox_MakeBall(first.collisionFaces.empty() ? vec3f(0, 0.51f, 0) : first.centre));
+    world.objects = {a.get(), b.get()};
     for (int i = 0; i < 8; ++i) stepPhysics(world);
   }
   destroyContainers(world);

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "physics/physics.h"
+#include "sandbox/sandbox.h"
 #include "tests/physics/container_writer.h"
 
 namespace fixtures {
@@ -18,15 +19,9 @@ inline std::unique_ptr<CollisionBox> room(vec3f lo, vec3f hi, vec3f gravity = ve
   return box;
 }
 
-// A ball made as the scene makes it.
+// A ball made as the scene makes it, with its transform up to date.
 inline std::unique_ptr<CollisionSphere> ball(vec3f position) {
-  auto b = std::make_unique<CollisionSphere>();
-  b->mass = 10.0f;
-  b->position = position;
-  b->normalise();
-  b->scale(0.02f);
-  b->orientation.w = 1;
-  b->gravity = vec3f(0, -1, 0);
+  std::unique_ptr<CollisionSphere> b(Sandbox_MakeBall(position));
   updateTransforms(*b);
   return b;
 }

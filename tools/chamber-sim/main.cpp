@@ -7,26 +7,12 @@
 
 #include "physics/physics.h"
 #include "sandbox/containers.h"
+#include "sandbox/sandbox.h"
 #include "tools/chamber-sim/options.h"
 
 using namespace Veruruve::Physics;
 
 namespace {
-
-// A sphere made the way the scene makes its ball.
-std::unique_ptr<CollisionSphere> makeBall(const vec3f& position) {
-  auto ball = std::make_unique<CollisionSphere>();
-  ball->mass = 10.0f;
-  ball->position = position;
-  ball->normalise();
-  ball->scale(0.02f);
-  ball->orientation.w = 1;
-  ball->orientation.x = 0;
-  ball->orientation.y = 0;
-  ball->orientation.z = 0;
-  ball->gravity = vec3f(0, -1, 0);
-  return ball;
-}
 
 void printRow(std::uint64_t step, std::size_t index, const PhysicsObject& body) {
   const vec3f& p = body.position;
@@ -73,9 +59,9 @@ int main(int argc, char** argv) {
                  report.facesSkipped, world.containers.size());
 
   std::vector<std::unique_ptr<CollisionSphere>> bodies;
-  bodies.push_back(makeBall(options.start));
+  bodies.emplace_back(Sandbox_MakeBall(options.start));
   bodies[0]->velocity = options.velocity;
-  for (const vec3f& position : options.extraBodies) bodies.push_back(makeBall(position));
+  for (const vec3f& position : options.extraBodies) bodies.emplace_back(Sandbox_MakeBall(position));
   for (const auto& body : bodies) world.objects.push_back(body.get());
 
   std::printf("step,body,x,y,z,vx,vy,vz,gx,gy,gz,containers\n");
