@@ -1,10 +1,10 @@
 """End-to-end tests of the application frame: the real program under Xvfb,
 driven with xdotool. Usage: frame_test.py NAME (one test per run)."""
 
-import sys
+import subprocess
 import time
 
-from harness import Failure, Session
+from harness import Session, expect, expect_equal, run_test
 
 # Every label the program records in its message log. Other console lines
 # (progress lines of loaders, "Exporting Message Buffer", "Sandbox_Shutdown")
@@ -32,25 +32,14 @@ def labels(session):
     return [line for line in session.lines() if line in LABELS]
 
 
-def expect(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-def expect_equal(actual, expected, what):
-    if actual != expected:
-        raise Failure("%s:\n  expected %r\n  actual   %r" % (what, expected, actual))
 
 
 def override_redirect(session, wid):
-    out = session_run(session, ["xwininfo", "-id", wid])
+    """Whether the window bypasses window management, as a full-screen window
+    does where no window manager runs."""
+    out = subprocess.run(["xwininfo", "-id", wid], env=session.env, check=True, timeout=20,
+                         stdout=subprocess.PIPE).stdout.decode()
     return "Override Redirect State: yes" in out
-
-
-def session_run(session, command):
-    import subprocess
-    return subprocess.run(command, env=session.env, check=True, timeout=20,
-                          stdout=subprocess.PIPE).stdout.decode()
 
 
 def test_startup():
@@ -153,11 +142,5 @@ def test_hostile_settings():
             expect_equal(s.wait_exit(), 0, "exit code for %r" % settings)
 
 
-TESTS = {name[len("test_"):]: fn for name, fn in globals().items() if name.startswith("test_")}
-
 if __name__ == "__main__":
-    if len(sys.argv) != 2 or sys.argv[1] not in TESTS:
-        print("usage: frame_test.py {%s}" % "|".join(sorted(TESTS)))
-        sys.exit(2)
-    TESTS[sys.argv[1]]()
-    print("passed: " + sys.argv[1])
+    run_test("frame_test.py", globals())

@@ -10,6 +10,7 @@ import os
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 
@@ -42,6 +43,28 @@ def chamber_files():
 
 class Failure(AssertionError):
     pass
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def expect_equal(actual, expected, what):
+    if actual != expected:
+        raise Failure("%s:\n  expected %r\n  actual   %r" % (what, expected, actual))
+
+
+def run_test(script, namespace, extra=None):
+    """Runs the one test named on the command line: a function test_NAME of
+    the script's namespace, or an entry of extra (name -> function)."""
+    tests = {name[len("test_"):]: fn for name, fn in namespace.items() if name.startswith("test_")}
+    tests.update(extra or {})
+    if len(sys.argv) != 2 or sys.argv[1] not in tests:
+        print("usage: %s {%s}" % (script, "|".join(sorted(tests))))
+        sys.exit(2)
+    tests[sys.argv[1]]()
+    print("passed: " + sys.argv[1])
 
 
 class Session:

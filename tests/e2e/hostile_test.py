@@ -8,22 +8,16 @@ import random
 import re
 import shutil
 import signal
-import stat
 import subprocess
-import sys
 import tempfile
 import time
 
-from harness import Failure, Session, chamber_files, program
+from harness import Session, chamber_files, expect, program, run_test
 
 SANITIZER_ERRORS = ("ERROR: AddressSanitizer", "runtime error:",
                     "SUMMARY: UndefinedBehaviorSanitizer")
 SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 
-
-def expect(condition, message):
-    if not condition:
-        raise Failure(message)
 
 
 def noise(size, seed):
@@ -192,13 +186,6 @@ def test_session():
         run_and_quit(s)
 
 
-TESTS = {name[len("test_"):]: fn for name, fn in globals().items() if name.startswith("test_")}
-for _name in CASES:
-    TESTS[_name] = (lambda n: lambda: run_case(n))(_name)
-
 if __name__ == "__main__":
-    if len(sys.argv) != 2 or sys.argv[1] not in TESTS:
-        print("usage: hostile_test.py {%s}" % "|".join(sorted(TESTS)))
-        sys.exit(2)
-    TESTS[sys.argv[1]]()
-    print("passed: " + sys.argv[1])
+    run_test("hostile_test.py", globals(),
+             {name: (lambda n: lambda: run_case(n))(name) for name in CASES})

@@ -6,10 +6,10 @@ import math
 import os
 import re
 import subprocess
-import sys
 import time
 
-from harness import Failure, Session, chamber_files, gl_calls, overlay_frames, trace_command
+from harness import (Session, chamber_files, expect, gl_calls, overlay_frames, run_test,
+                     trace_command)
 
 NUMBER = r"-?\d+(?:\.\d+)?(?:e[+-]\d+)?"
 VEC = r"vec3f<(%s), (%s), (%s)>" % (NUMBER, NUMBER, NUMBER)
@@ -24,10 +24,6 @@ OVERLAY = [
     r"Position (%s), (%s), (%s)" % (NUMBER, NUMBER, NUMBER),
 ]
 
-
-def expect(condition, message):
-    if not condition:
-        raise Failure(message)
 
 
 def traced_session(seconds_before=1.5):
@@ -234,11 +230,5 @@ def test_model_drawing():
     expect(normals[:3] == ["glNormal3f(nx = 0, ny = 0, nz = 1)"] * 3, "normals %r" % normals)
 
 
-TESTS = {name[len("test_"):]: fn for name, fn in globals().items() if name.startswith("test_")}
-
 if __name__ == "__main__":
-    if len(sys.argv) != 2 or sys.argv[1] not in TESTS:
-        print("usage: scene_test.py {%s}" % "|".join(sorted(TESTS)))
-        sys.exit(2)
-    TESTS[sys.argv[1]]()
-    print("passed: " + sys.argv[1])
+    run_test("scene_test.py", globals())
