@@ -211,6 +211,12 @@ class Session:
                 except (subprocess.SubprocessError, OSError):
                     pass
 
+    def hold_for(self, keys, seconds):
+        """Holds keys (xdotool names) down for a number of seconds."""
+        deadline = time.time() + seconds
+        self.hold(keys, lambda: time.time() >= deadline, timeout=seconds + 20,
+                  what="%s held for %ss" % ("+".join(keys), seconds))
+
     def request_close(self, wid):
         """Asks the window to close, as a window manager's close button does."""
         send_wm_delete(self.display, int(wid))

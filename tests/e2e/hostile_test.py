@@ -174,7 +174,7 @@ def test_session():
     with Session(files=chamber_files()) as s:
         s.wait_for_count("Core_MainLoop", 1, timeout=90)
         s.window(timeout=60)
-        s.hold(["Up", "Left", "f", "e"], lambda: time.sleep(2.0) or True, what="keys held")
+        s.hold_for(["Up", "Left", "f", "e"], 2.0)
         s.xdotool("mousemove", "--window", s.window(), "400", "300")
         s.hold(["F9"], lambda: "Exporting Message Buffer" in s.lines(), what="the export")
         for count in (2, 3):

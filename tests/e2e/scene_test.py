@@ -70,8 +70,8 @@ def test_overlay_lines():
 
 def test_push_and_look():
     with traced_session() as s:
-        # Up for about a second: along the level forward direction, -z.
-        s.hold(["Up"], lambda: False or time.sleep(1.0) or True, what="a second of Up")
+        # Up for over a second: along the level forward direction, -z.
+        s.hold_for(["Up"], 1.5)
         time.sleep(0.5)
         # Ten pixels right: the target yaw drops by 4 degrees.
         s.xdotool("mousemove", "--window", s.wid, "330", "240")
@@ -162,7 +162,7 @@ def test_screenshot():
 
 def test_reset():
     with traced_session() as s:
-        s.hold(["Up"], lambda: time.sleep(1.0) or True, what="a second of Up")
+        s.hold_for(["Up"], 1.5)
         s.hold(["F11"], lambda: s.lines().count("Core_MainLoop") >= 2, what="the reset")
         s.window()
         time.sleep(1.0)
