@@ -18,6 +18,8 @@ int Core_Run() {
     Core_MainLoop();
     Core_Shutdown();
   } while (core.resetRequested);
+  // Shutdowns keep the font's arrays and the scene's bodies and rooms for a
+  // reset to replace; once the last cycle is over they are released.
   Font_Destroy();
   Sandbox_Destroy();
   return 0;
