@@ -1,6 +1,7 @@
 """End-to-end tests of the application frame: the real program under Xvfb,
 driven with xdotool. Usage: frame_test.py NAME (one test per run)."""
 
+import os
 import subprocess
 import time
 
@@ -119,6 +120,17 @@ def test_mode_that_cannot_open():
         expect("Core_Initialize_WindowResizeCallback" not in labels(s), "no window opened")
         expect_equal(labels(s)[-len(SHUT_DOWN):], SHUT_DOWN, "shutdown labels")
         expect_equal(s.read("config.dat"), settings, "config.dat untouched")
+
+
+def test_no_display():
+    # No X server at all: no window opens, and the program ends after its
+    # first frame through the normal path.
+    with Session(start=False) as s:
+        del s.env["DISPLAY"]
+        s.start()
+        expect_equal(s.wait_exit(), 0, "exit code")
+        expect_equal(labels(s)[-len(SHUT_DOWN):], SHUT_DOWN, "shutdown labels")
+        expect(not os.path.exists(s.path("config.dat")), "no settings saved without a window")
 
 
 def test_hostile_settings():
