@@ -115,6 +115,49 @@ def test_gl_state():
     expect(found, "no perspective matrix for 45 degrees, 0.01 to 100")
 
 
+def test_glyph_lists():
+    """Every glyph's list: its texture, one quad with the corners in the
+    fixed order (counter-clockwise on screen, so culling keeps it), then the
+    advance; the textures are powers of two."""
+    with traced_session(0.5) as s:
+        quit_and_read_frames(s)
+        calls = gl_calls(s.trace, "glNewList|glEndList|glBindTexture|glBegin|glEnd|glTexCoord2f|"
+                                  "glVertex2f|glTranslatef|glTexImage2D")
+    sizes = [tuple(int(v) for v in re.search(r"width = (\d+), height = (\d+)", c).groups())
+             for c in calls if c.startswith("glTexImage2D")]
+    expect(len(sizes) == 268, "one texture per slot of Vera's 268: %d" % len(sizes))
+    for w, h in sizes:
+        expect(w & (w - 1) == 0 and h & (h - 1) == 0, "texture %dx%d" % (w, h))
+    lists, current = [], None
+    for c in calls:
+        if c.startswith("glNewList"):
+            current = []
+        elif c.startswith("glEndList"):
+            lists.append(current)
+            current = None
+        elif current is not None:
+            current.append(c)
+    glyphs = [l for l in lists if any(c.startswith("glBegin(mode = GL_QUADS)") for c in l)]
+    expect(len(glyphs) == 268, "one list per slot: %d" % len(glyphs))
+    for body in glyphs:
+        names = [c.split("(", 1)[0] for c in body]
+        expect(names == ["glBindTexture", "glBegin", "glTexCoord2f", "glVertex2f", "glTexCoord2f",
+                         "glVertex2f", "glTexCoord2f", "glVertex2f", "glTexCoord2f", "glVertex2f",
+                         "glEnd", "glTranslatef"], "list %r" % body)
+        def args(call):
+            return tuple(float(v) for v in re.findall(NUMBER, call.split("(", 1)[1]))
+        tex = [args(c) for c in body if c.startswith("glTexCoord2f")]
+        expect(tex == [(0, 1), (0, 0), (1, 0), (1, 1)], "texture corners %r" % tex)
+        (x0, y0), (x1, y1), (x2, y2), (x3, y3) = [args(c) for c in body if c.startswith("glVertex2f")]
+        # (left, -top), (left, h - top), (left + w, h - top), (left + w, -top)
+        expect(x0 == x1 and x2 == x3 and y0 == y3 and y1 == y2, "corners %r" % body)
+        w, h = x2 - x0, y1 - y0
+        expect(w >= 1 and h >= 1 and w.is_integer() and h.is_integer()
+               and int(w) & (int(w) - 1) == 0 and int(h) & (int(h) - 1) == 0, "quad %r" % body)
+        advance = args(body[-1])
+        expect(advance[1:] == (0, 0) and advance[0] >= 0, "advance %r" % body[-1])
+
+
 def pixels(path):
     """Width, height and the RGB bytes of an image, through ImageMagick."""
     size = subprocess.run(["identify", "-format", "%w %h", path], check=True,
