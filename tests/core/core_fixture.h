@@ -47,6 +47,14 @@ class CoreTest : public ::testing::Test {
 
   static bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
+  // The display fields that the settings file holds.
+  static void setDisplay(int width, int height, int bitDepth, int windowMode) {
+    core.width = width;
+    core.height = height;
+    core.bitDepth = bitDepth;
+    core.windowMode = windowMode;
+  }
+
   std::string directory_;
   std::string previous_;
 };

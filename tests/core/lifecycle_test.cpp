@@ -151,10 +151,7 @@ TEST_F(CoreTest, ARebuildRestartsTheTimersButKeepsTheScreen) {
   core.frameTimer.total = 12;
   core.fps.frames = 9;
   core.fps.framesPerSecond = 60;
-  core.width = 640;
-  core.height = 480;
-  core.bitDepth = 32;
-  core.windowMode = GLFW_WINDOW;
+  setDisplay(640, 480, 32, GLFW_WINDOW);
   fake.time = 0.5;
   ::testing::internal::CaptureStdout();
   Core_Initialize_WindowFullscreenSwap();

@@ -17,10 +17,7 @@ class LoadConfigTest : public CoreTest, public ::testing::WithParamInterface<Con
 TEST_P(LoadConfigTest, ReadsOrKeepsTheDefaults) {
   const ConfigCase& c = GetParam();
   if (c.file) writeFile("config.dat", c.file);
-  core.width = 640;
-  core.height = 480;
-  core.bitDepth = 32;
-  core.windowMode = GLFW_WINDOW;
+  setDisplay(640, 480, 32, GLFW_WINDOW);
   Core_Initialize_LoadConfig();
   EXPECT_EQ(core.width, c.width);
   EXPECT_EQ(core.height, c.height);
@@ -45,10 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ConfigCase>& info) { return info.param.name; });
 
 TEST_F(CoreTest, SaveConfigWritesFourLines) {
-  core.width = 1024;
-  core.height = 768;
-  core.bitDepth = 16;
-  core.windowMode = GLFW_FULLSCREEN;
+  setDisplay(1024, 768, 16, GLFW_FULLSCREEN);
   Core_Initialize_SaveConfig();
   EXPECT_EQ(readFile("config.dat"), "1024\n768\n16\n65538\n");
   EXPECT_EQ(core.messageLog.back(), "Core_Initialize_SaveConfig");
@@ -57,10 +51,7 @@ TEST_F(CoreTest, SaveConfigWritesFourLines) {
 }
 
 TEST_F(CoreTest, SaveThenLoadRoundTrips) {
-  core.width = 333;
-  core.height = 222;
-  core.bitDepth = 32;
-  core.windowMode = GLFW_WINDOW;
+  setDisplay(333, 222, 32, GLFW_WINDOW);
   Core_Initialize_SaveConfig();
   core = CoreState();
   Core_Initialize_LoadConfig();
