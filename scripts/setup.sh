@@ -14,6 +14,7 @@ CHAMBER_PACKAGES=(
   ttf-bitstream-vera
   clang libclang-rt-14-dev strace
   libtinyobjloader-dev
+  libpng-dev libfast-float-dev x11-xserver-utils x11-xkb-utils
 )
 
 # Prints the packages of CHAMBER_PACKAGES that are not installed.
