@@ -37,32 +37,54 @@ vec3f unitSpherePoint(int band, int slice) {
                static_cast<float>(-std::sin(latitude) * std::sin(longitude)));
 }
 
-void drawSphere(const vec3f& centre, float radius) {
+// Display list of a unit sphere in the current context; 0 until the first
+// shot ball is drawn, and again after every rebuild of the context.
+GLuint sphereList = 0;
+
+void compileUnitSphere() {
+  sphereList = glGenLists(1);
+  glNewList(sphereList, GL_COMPILE);
+  // One batch of triangles, each wound counter-clockwise seen from outside,
+  // so back-face culling keeps the near side.
+  glBegin(GL_TRIANGLES);
+  auto corner = [](int band, int slice) {
+    const vec3f n = unitSpherePoint(band, slice);
+    glNormal3f(n.x, n.y, n.z);
+    glVertex3f(n.x, n.y, n.z);
+  };
   for (int band = 0; band < kBands; ++band) {
-    glBegin(GL_QUAD_STRIP);
-    // Lower point first, so the quads wind counter-clockwise seen from
-    // outside and survive back-face culling.
-    for (int slice = 0; slice <= kSlices; ++slice) {
-      for (int b : {band + 1, band}) {
-        const vec3f n = unitSpherePoint(b, slice);
-        const vec3f v = centre + radius * n;
-        glNormal3f(n.x, n.y, n.z);
-        glVertex3f(v.x, v.y, v.z);
-      }
+    for (int slice = 0; slice < kSlices; ++slice) {
+      corner(band + 1, slice);
+      corner(band + 1, slice + 1);
+      corner(band, slice + 1);
+      corner(band + 1, slice);
+      corner(band, slice + 1);
+      corner(band, slice);
     }
-    glEnd();
   }
+  glEnd();
+  glEndList();
 }
 
 void drawShotBalls() {
   const auto& bodies = sandbox.world.objects;
   if (bodies.size() < 2) return;
+  if (sphereList == 0) compileUnitSphere();
   glEnable(GL_LIGHTING);
+  // The sphere is scaled to each ball's radius: normals need renormalising.
+  glEnable(GL_NORMALIZE);
   glColor3f(1.0f, 0.55f, 0.1f);
   for (size_t i = 1; i < bodies.size(); ++i) {
     if (bodies[i]->shape != Veruruve::Physics::Sphere) continue;
-    drawSphere(bodies[i]->position, static_cast<const VolumeSphere*>(bodies[i])->radius);
+    const vec3f& p = bodies[i]->position;
+    const float r = static_cast<const VolumeSphere*>(bodies[i])->radius;
+    glPushMatrix();
+    glTranslatef(p.x, p.y, p.z);
+    glScalef(r, r, r);
+    glCallList(sphereList);
+    glPopMatrix();
   }
+  glDisable(GL_NORMALIZE);
   glDisable(GL_LIGHTING);
 }
 
@@ -161,6 +183,8 @@ void drawContacts() {
 }
 
 }  // namespace
+
+void Instruments_ContextRebuilt() { sphereList = 0; }
 
 void Instruments_DrawScene() {
   drawShotBalls();
