@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <vector>
 
 #include "instruments/instruments.h"
 #include "sandbox/sandbox.h"
@@ -115,36 +116,51 @@ void drawFaceEdges(const CollisionBox& room, const CollisionFace& face) {
   }
 }
 
+// The edges of one room's faces, solid or open ones, in one batch of lines.
+void drawRoomEdges(const CollisionBox& room, bool open) {
+  glBegin(GL_LINES);
+  for (const CollisionFace& face : room.collisionFaces)
+    if ((face.flags == Veruruve::Physics::kOpenFace) == open) drawFaceEdges(room, face);
+  glEnd();
+}
+
+void setColour(const vec3f& gravity, float brightness) {
+  float colour[3];
+  gravityColour(gravity, brightness, colour);
+  glColor3f(colour[0], colour[1], colour[2]);
+}
+
 void drawRooms() {
-  const bool highlight = instruments.rooms == RoomDrawing::RoomsAndBallRooms;
   const auto& rooms = sandbox.world.containers;
+  std::vector<bool> highlighted(rooms.size(), false);
+  if (instruments.rooms == RoomDrawing::RoomsAndBallRooms)
+    for (uint32_t k = 0; k < rooms.size(); ++k) highlighted[k] = ballIsIn(k);
+  // Rooms share edges, and an edge drawn later at the same depth wins: open
+  // faces go first, then solid ones, then the rooms the ball is in.
+  glEnable(GL_LINE_STIPPLE);
+  glLineStipple(1, 0x0F0F);
   for (uint32_t k = 0; k < rooms.size(); ++k) {
-    const CollisionBox& room = *rooms[k];
-    const bool lit = highlight && ballIsIn(k);
-    float colour[3];
-    gravityColour(room.gravity, 1.0f, colour);
-    // Solid faces: full lines in the room's colour, white and wide for the
-    // rooms the ball is in.
-    glLineWidth(lit ? 3.0f : 1.0f);
-    if (lit)
-      glColor3f(1, 1, 1);
-    else
-      glColor3f(colour[0], colour[1], colour[2]);
-    glBegin(GL_LINES);
-    for (const CollisionFace& face : room.collisionFaces)
-      if (face.flags != Veruruve::Physics::kOpenFace) drawFaceEdges(room, face);
-    glEnd();
-    // Open faces: dim and dashed.
-    glLineWidth(1.0f);
-    glEnable(GL_LINE_STIPPLE);
-    glLineStipple(1, 0x0F0F);
-    glColor3f(0.4f * colour[0], 0.4f * colour[1], 0.4f * colour[2]);
-    glBegin(GL_LINES);
-    for (const CollisionFace& face : room.collisionFaces)
-      if (face.flags == Veruruve::Physics::kOpenFace) drawFaceEdges(room, face);
-    glEnd();
-    glDisable(GL_LINE_STIPPLE);
+    if (highlighted[k]) continue;
+    setColour(rooms[k]->gravity, 0.4f);  // open faces: dim and dashed
+    drawRoomEdges(*rooms[k], true);
   }
+  glDisable(GL_LINE_STIPPLE);
+  for (uint32_t k = 0; k < rooms.size(); ++k) {
+    if (highlighted[k]) continue;
+    setColour(rooms[k]->gravity, 1.0f);
+    drawRoomEdges(*rooms[k], false);
+  }
+  // The ball's rooms: white and wide, their open faces dashed.
+  glLineWidth(3.0f);
+  glColor3f(1, 1, 1);
+  for (uint32_t k = 0; k < rooms.size(); ++k) {
+    if (!highlighted[k]) continue;
+    glEnable(GL_LINE_STIPPLE);
+    drawRoomEdges(*rooms[k], true);
+    glDisable(GL_LINE_STIPPLE);
+    drawRoomEdges(*rooms[k], false);
+  }
+  glLineWidth(1.0f);
 }
 
 void arrow(const vec3f& from, const vec3f& to) {
