@@ -87,8 +87,8 @@ void drawPlot(const Plot& plot, float left, float top) {
   const std::string now = samples.empty() ? "-" : toText(plot.value(samples.back()));
   const std::string label = std::string(plot.label) + ": " + now;
   Font_Print(left, top - kPlotGap + 4, label.c_str(), kWhite);
-  const std::string top_ = "max " + toText(largest);
-  Font_Print(left + kPlotWidth + 4, top - 6, top_.c_str(), kWhite);
+  const std::string scaleTop = "max " + toText(largest);
+  Font_Print(left + kPlotWidth + 4, top - 6, scaleTop.c_str(), kWhite);
   Font_Print(left + kPlotWidth + 4, top + kPlotHeight - 12, "-10 s..now", kWhite);
 }
 
