@@ -77,11 +77,25 @@ void drawPlot(const Plot& plot, float left, float top) {
   glVertex2f(left + kPlotWidth, top + kPlotHeight);
   glEnd();
   glColor4f(0.3f, 1, 0.3f, 1);
+  // One vertex per pixel column, at the largest value of its steps, so a
+  // single slow step still shows.
   glBegin(GL_LINE_STRIP);
+  int column = -1;
+  float columnLargest = 0;
+  auto emit = [&] {
+    glVertex2f(left + static_cast<float>(column), top + kPlotHeight - scale * columnLargest);
+  };
   for (const StepSample& s : samples) {
-    const float x = left + kPlotWidth * static_cast<float>(1 - (end - s.time) / kPlotSeconds);
-    glVertex2f(x, top + kPlotHeight - scale * plot.value(s));
+    const int x = static_cast<int>(kPlotWidth * static_cast<float>(1 - (end - s.time) / kPlotSeconds));
+    if (x != column) {
+      if (column >= 0) emit();
+      column = x;
+      columnLargest = plot.value(s);
+    } else {
+      columnLargest = std::max(columnLargest, plot.value(s));
+    }
   }
+  if (column >= 0) emit();
   glEnd();
 
   const std::string now = samples.empty() ? "-" : toText(plot.value(samples.back()));
@@ -116,6 +130,11 @@ std::vector<std::string> Instruments_StatusLines() {
 
 void Instruments_DrawOverlay() {
   drawStatus();
-  if (instruments.plots) drawPlots();
+  if (instruments.plots) {
+    // Plain lines: smoothing costs a software renderer dearly per line.
+    glDisable(GL_LINE_SMOOTH);
+    drawPlots();
+    glEnable(GL_LINE_SMOOTH);
+  }
   if (instruments.help) drawHelp();
 }
