@@ -19,7 +19,9 @@ double Core_AspectRatio() {
 }
 
 // One line on stderr, so that a settings file no screen can satisfy is easy
-// to find; the console's label lines stay as they are.
+// to find; the console's label lines stay as they are. The platform layer
+// prints the window library's own reason, when it has one, on a line of its
+// own.
 static void reportWindowFailure() {
   const char* mode = core.windowMode == GLFW_WINDOW       ? "windowed"
                      : core.windowMode == GLFW_FULLSCREEN ? "full-screen"
@@ -30,8 +32,8 @@ static void reportWindowFailure() {
     mode = modeText;
   }
   fprintf(stderr,
-          "chamber: cannot open a window of %u x %u, %s, %d-bit colour "
-          "(size and mode from config.dat, or the defaults when it is missing or invalid)\n",
+          "chamber: the window asked for (%u x %u, %s, %d-bit colour) did not open; size and "
+          "mode come from config.dat, or the defaults when it is missing or invalid\n",
           static_cast<unsigned>(core.width), static_cast<unsigned>(core.height), mode,
           core.bitDepth);
 }

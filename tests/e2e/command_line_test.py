@@ -106,9 +106,9 @@ def test_window_that_cannot_open():
             expect_equal(done.returncode, 0, "exit code for %r" % settings)
             lines = done.stderr.decode().splitlines()
             ours = [l for l in lines if "config.dat" in l]
-            expect_equal(ours, ["chamber: cannot open a window of %s (size and mode from "
-                                "config.dat, or the defaults when it is missing or invalid)"
-                                % asked], "stderr for %r" % settings)
+            expect_equal(ours, ["chamber: the window asked for (%s) did not open; size and "
+                                "mode come from config.dat, or the defaults when it is missing "
+                                "or invalid" % asked], "stderr for %r" % settings)
             expect("Core_Shutdown" in done.stdout.decode().splitlines(),
                    "the normal shutdown for %r" % settings)
             expect_equal(s.read("config.dat"), settings, "config.dat untouched")
