@@ -19,9 +19,7 @@ double Core_AspectRatio() {
 }
 
 // One line on stderr, so that a settings file no screen can satisfy is easy
-// to find; the console's label lines stay as they are. The platform layer
-// prints the window library's own reason, when it has one, on a line of its
-// own.
+// to find; the console's label lines stay as they are.
 static void reportWindowFailure() {
   const char* mode = core.windowMode == GLFW_WINDOW       ? "windowed"
                      : core.windowMode == GLFW_FULLSCREEN ? "full-screen"
@@ -39,6 +37,7 @@ static void reportWindowFailure() {
 }
 
 void Core_OpenWindow() {
+  const int failuresReported = Platform_DisplayFailuresReported();
   glfwInit();
   core.width = 640;
   core.height = 480;
@@ -52,7 +51,10 @@ void Core_OpenWindow() {
     opened = glfwOpenWindow(core.width, core.height, 8, 8, 8, 8, 0, 0, core.windowMode);
   if (core.bitDepth == 16)
     opened = glfwOpenWindow(core.width, core.height, 5, 6, 5, 0, 0, 0, core.windowMode);
-  if (!opened) reportWindowFailure();
+  // When the window library gave a reason, the platform layer has printed
+  // it; otherwise the request itself was refused (a mode or size no window
+  // can have), and the settings file is the place to look.
+  if (!opened && Platform_DisplayFailuresReported() == failuresReported) reportWindowFailure();
   glfwSetWindowSizeCallback(Core_Initialize_WindowResizeCallback);
   glfwSetWindowTitle(Core_WindowTitle);
 }
