@@ -1,5 +1,7 @@
 #include "geometry/file_text.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -8,14 +10,14 @@
 bool ReadWholeFile(const std::string& path, FileText& text) {
   FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return false;
-  // The size tells how much to allocate; the reading below does not rely on
-  // it, since a file can change size, and pipes and devices have none.
+  // The size of a regular file tells how much to allocate; the reading
+  // below does not rely on it, since a file can change size. Other files
+  // have no size to trust (seeking to the end of a directory gives a huge
+  // position on some file systems), so their buffer grows as they are read.
   size_t capacity = 4096;
-  if (std::fseek(file, 0, SEEK_END) == 0) {
-    const long size = std::ftell(file);
-    if (size > 0) capacity = static_cast<size_t>(size) + 1;  // +1: the end is seen in one go
-    std::rewind(file);
-  }
+  struct stat status;
+  if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0)
+    capacity = static_cast<size_t>(status.st_size) + 1;  // +1: the end is seen in one go
   std::unique_ptr<char[]> data(new char[capacity]);
   PreferLargePages(data.get(), capacity);
   size_t size = 0;
