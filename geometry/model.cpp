@@ -107,45 +107,83 @@ inline const char* ReadDigits(const char* p, const char* end, int64_t& value) {
   return p;
 }
 
-// The next corner token of a face line: the usual forms "v", "v//n", "v/t"
-// and "v/t/n" with plain digits are read in place; anything else goes
-// through ReadCorner on the whole token.
+// A corner in one of the usual forms "v", "v/t", "v//n" and "v/t/n", in
+// plain digits with v > 0, at p: sets v and n (0 for no normal) and returns
+// where the corner stopped, which the caller checks is the token's end.
+// nullptr for any other form.
+inline const char* ReadPlainCorner(const char* p, const char* end, int64_t& v, int64_t& n) {
+  p = ReadDigits(p, end, v);
+  if (!p || v == 0) return nullptr;
+  n = 0;
+  if (p == end || *p != '/') return p;  // "v"
+  ++p;
+  if (p < end && *p == '/') return ReadDigits(p + 1, end, n);  // "v//n"
+  int64_t t;
+  p = ReadDigits(p, end, t);
+  if (!p || p == end || *p != '/') return p;  // "v/t", or no plain form
+  return ReadDigits(p + 1, end, n);  // "v/t/n"
+}
+
+// The next corner token of a face line: the usual forms are read in place;
+// anything else goes through ReadCorner on the whole token.
 bool NextCorner(TokenCursor& tokens, size_t vertexCount, size_t normalCount, Corner& corner) {
   if (tokens.at >= tokens.end) return false;
-  const char* const end = tokens.end;
-  int64_t v, t, n;
-  const char* p = ReadDigits(tokens.at, end, v);
-  if (p && v > 0) {
-    int64_t normal = 0;
-    bool plain = false;
-    if (p == end || *p == ' ') {
-      plain = true;  // "v"
-    } else if (*p == '/') {
-      const char* q = p + 1;
-      if (q < end && *q == '/') {
-        q = ReadDigits(q + 1, end, n);  // "v//n"
-        if (q && (q == end || *q == ' ')) plain = true, normal = n;
-      } else if ((q = ReadDigits(q, end, t))) {
-        if (q == end || *q == ' ') {
-          plain = true;  // "v/t"
-        } else if (*q == '/') {
-          q = ReadDigits(q + 1, end, n);  // "v/t/n"
-          if (q && (q == end || *q == ' ')) plain = true, normal = n;
-        }
-      }
-      p = q;
-    }
-    if (plain) {
-      corner.vertex = static_cast<int32_t>(v - 1);
-      corner.normal = ResolveNormal(normal, normalCount);
-      tokens.at = p == end ? end : p + 1;
-      return true;
-    }
+  int64_t v, n;
+  const char* p = ReadPlainCorner(tokens.at, tokens.end, v, n);
+  if (p && (p == tokens.end || *p == ' ')) {
+    corner.vertex = static_cast<int32_t>(v - 1);
+    corner.normal = ResolveNormal(n, normalCount);
+    tokens.at = p == tokens.end ? p : p + 1;
+    return true;
   }
   const char *b, *e;
   tokens.next(b, e);
   corner = ReadCorner(b, e, vertexCount, normalCount);
   return true;
+}
+
+// Where the line that has reached p ends: the position after its line feed
+// (or the end of the text) if p is at the end of the line, else nullptr.
+// Lines that must be cut are left to the general reading.
+inline const char* LineEndAt(const char* p, const char* textEnd, const char* line) {
+  if (static_cast<size_t>(p - line) > kMaxLineLength) return nullptr;
+  if (p == textEnd) return p;
+  if (*p == '\n') return p + 1;
+  if (*p == '\r' && p + 1 < textEnd && p[1] == '\n') return p + 2;
+  return nullptr;
+}
+
+// The common "v x y z" and "vn x y z" lines, in plain numbers and single
+// spaces, read straight from the text, without looking for the line's end
+// first. Returns where the next line starts, or nullptr to leave the line to
+// the general reading (nothing is stored then).
+inline const char* ReadPlainVectorLine(const char* line, const char* textEnd, const char* numbers, vec3f& value) {
+  const char* p = ReadPlainFloat(numbers, textEnd, value.x);
+  if (!p || p == textEnd || *p != ' ') return nullptr;
+  p = ReadPlainFloat(p + 1, textEnd, value.y);
+  if (!p || p == textEnd || *p != ' ') return nullptr;
+  p = ReadPlainFloat(p + 1, textEnd, value.z);
+  return p ? LineEndAt(p, textEnd, line) : nullptr;
+}
+
+// The common face lines of three or four corners in their usual forms.
+// Returns where the next line starts and the corners read, or nullptr.
+inline const char* ReadPlainFaceLine(const char* line, const char* textEnd, size_t normalCount, Corner c[4],
+                                     int& corners) {
+  const char* p = line + 2;
+  corners = 0;
+  for (;;) {
+    int64_t v, n;
+    p = ReadPlainCorner(p, textEnd, v, n);
+    if (!p) return nullptr;
+    c[corners].vertex = static_cast<int32_t>(v - 1);
+    c[corners].normal = ResolveNormal(n, normalCount);
+    ++corners;
+    if (p == textEnd || *p != ' ') break;
+    if (corners == 4) return nullptr;  // more tokens: the general reading
+    ++p;
+  }
+  return corners >= 3 ? LineEndAt(p, textEnd, line) : nullptr;
 }
 
 // Upper bounds of the list lengths, from the first characters of each line:
@@ -229,9 +267,51 @@ bool Model::LoadOBJ(const std::string& path) {
 
   std::string material;
   int32_t largestVertex = -1;  // the largest vertex index of any triangle
+  // Appends the triangles of a face line's first three or four corners.
+  auto addFace = [&](const Corner* c, bool quad) {
+    static const int kOrder[2][3] = {{0, 1, 2}, {3, 0, 2}};
+    for (int t = 0; t < (quad ? 2 : 1); ++t) {
+      const int* order = kOrder[t];
+      // A corner that names no vertex makes no triangle: the drawing code
+      // indexes the vertex list with every corner.
+      if (c[order[0]].vertex < 0 || c[order[1]].vertex < 0 || c[order[2]].vertex < 0) continue;
+      Triangle& triangle = triangles[static_cast<size_t>(AddTriangle())];
+      triangle.material = material;
+      for (int k = 0; k < 3; ++k) {
+        const Corner& corner = c[order[k]];
+        triangle.vertexIndex[k] = corner.vertex;
+        largestVertex = std::max(largestVertex, corner.vertex);
+        if (corner.normal >= 0) triangle.normal[k] = normals[static_cast<size_t>(corner.normal)];
+      }
+    }
+  };
+
   LineCursor lines(text.data.get(), textEnd);
-  const char *line, *lineEnd;
-  while (lines.next(line, lineEnd)) {
+  while (lines.at < textEnd && !lines.stopped) {
+    // Most lines of a large file are plain vertex, normal and face lines:
+    // these are read in one sweep, up to and including their line feed.
+    const char* const start = lines.at;
+    const char* next = nullptr;
+    if (textEnd - start >= 3 && start[1] == ' ' && start[0] == 'f') {
+      Corner c[4];
+      int corners;
+      next = ReadPlainFaceLine(start, textEnd, normals.size(), c, corners);
+      if (next) addFace(c, corners == 4);
+    } else if (textEnd - start >= 3 && start[0] == 'v' && (start[1] == ' ' || (start[1] == 'n' && start[2] == ' '))) {
+      vec3f value;
+      const bool normal = start[1] == 'n';
+      next = ReadPlainVectorLine(start, textEnd, start + (normal ? 3 : 2), value);
+      if (next) (normal ? normals : vertices).push_back(value);
+    }
+    if (next) {
+      lines.at = next;
+      continue;
+    }
+
+    // Any other line, by the general rules.
+    const char* line = start;
+    const char* lineEnd = start;
+    lines.next(line, lineEnd);
     // The keyword: the first token, found by hand since it is short. A
     // first token longer than any keyword makes the line one to ignore.
     const char* b = line;
@@ -248,21 +328,7 @@ bool Model::LoadOBJ(const std::string& path) {
             NextCorner(tokens, vertexCount, normalCount, c[2])))
         continue;
       const bool quad = NextCorner(tokens, vertexCount, normalCount, c[3]);
-      static const int kOrder[2][3] = {{0, 1, 2}, {3, 0, 2}};
-      for (int t = 0; t < (quad ? 2 : 1); ++t) {
-        const int* order = kOrder[t];
-        // A corner that names no vertex makes no triangle: the drawing code
-        // indexes the vertex list with every corner.
-        if (c[order[0]].vertex < 0 || c[order[1]].vertex < 0 || c[order[2]].vertex < 0) continue;
-        Triangle& triangle = triangles[static_cast<size_t>(AddTriangle())];
-        triangle.material = material;
-        for (int k = 0; k < 3; ++k) {
-          const Corner& corner = c[order[k]];
-          triangle.vertexIndex[k] = corner.vertex;
-          largestVertex = std::max(largestVertex, corner.vertex);
-          if (corner.normal >= 0) triangle.normal[k] = normals[static_cast<size_t>(corner.normal)];
-        }
-      }
+      addFace(c, quad);
     } else if ((length == 1 && *b == 'v') || (length == 2 && b[0] == 'v' && b[1] == 'n')) {
       vec3f value;
       if (tokens.nextFloat(value.x) && tokens.nextFloat(value.y) && tokens.nextFloat(value.z))
