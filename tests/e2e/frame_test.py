@@ -3,7 +3,6 @@ driven with xdotool. Usage: frame_test.py NAME (one test per run)."""
 
 import os
 import subprocess
-import time
 
 from harness import Session, expect, expect_equal, run_test
 
@@ -57,9 +56,8 @@ def test_f9_export():
     with Session() as s:
         s.wait_for_count("Core_MainLoop", 1)
         s.hold(["F9"], lambda: "Exporting Message Buffer" in s.lines(), what="the export")
-        time.sleep(0.3)  # released: no export is half-written any more
-        expect_equal(s.read("messages.txt"), "".join(l + "\n" for l in labels(s)),
-                     "messages.txt")
+        # The line comes before the file is written: wait for the file.
+        s.wait_for_file("messages.txt", "".join(l + "\n" for l in START_UP))
         expect_equal(labels(s), START_UP, "labels logged so far")
         expect("Exporting Message Buffer\n" not in s.read("messages.txt"),
                "the export line stays on the console")
@@ -89,7 +87,8 @@ def test_f11_reset():
     with Session() as s:
         s.wait_for_count("Core_MainLoop", 1)
         s.hold(["F11"], lambda: labels(s).count("Core_MainLoop") >= 2, what="the restart")
-        time.sleep(1.0)
+        # The new window comes up and takes the focus.
+        s.window()
         expect(s.running(), "the program keeps running after a reset")
         expect_equal(labels(s), START_UP + ["Core_Reset"] + SHUT_DOWN + START_UP,
                      "labels of a reset")

@@ -211,6 +211,23 @@ class Session:
         self.xdotool("windowfocus", "--sync", wid)
         return wid
 
+    def shows_drawing(self, wid):
+        """Whether the window shows anything but black: a frame has been
+        drawn into it (the overlay's brackets are drawn even without a font
+        or a chamber)."""
+        fd, shot = tempfile.mkstemp(prefix="chamber-shot-", suffix=".png")
+        os.close(fd)
+        try:
+            subprocess.run(["import", "-window", wid, shot], env=self.env, check=True,
+                           timeout=60, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            raw = subprocess.run(["convert", shot, "-depth", "8", "rgb:-"], check=True,
+                                 timeout=60, stdout=subprocess.PIPE).stdout
+            return any(raw)
+        except subprocess.SubprocessError:
+            return False  # the window went away meanwhile: nothing seen
+        finally:
+            os.remove(shot)
+
     def geometry(self, wid):
         out = self.xdotool("getwindowgeometry", "--shell", wid)
         values = dict(line.split("=", 1) for line in out.split())

@@ -44,10 +44,12 @@ def check_clean(s):
 
 
 def run_and_quit(s, frames_seconds=1.0):
-    """Waits for the window and some frames, then quits with ESC."""
+    """Waits for the window and its first drawn frame, lets frames run for
+    frames_seconds under the hostile input, then quits with ESC."""
     s.wait_for_count("Core_MainLoop", 1, timeout=90)
-    s.window(timeout=60)
-    time.sleep(frames_seconds)
+    wid = s.window(timeout=60)
+    s.wait_until(lambda: s.shows_drawing(wid), timeout=90, what="a drawn frame", interval=0.2)
+    time.sleep(frames_seconds)  # part of the input: how long the frames run
     expect(s.running(), "still running after its first frames")
     s.hold(["Escape"], lambda: not s.running(), timeout=60, what="the program to end")
     code = s.wait_exit(60)
