@@ -173,7 +173,10 @@ class Session:
         its file in chunks, so the last frame there may lag the screen by a
         second or two."""
         def last_ok():
-            frames = overlay_frames(self.trace, last=1)
+            try:
+                frames = overlay_frames(self.trace, last=1)
+            except subprocess.CalledProcessError:
+                return False  # a chunk half-written: read again
             return bool(frames) and bool(frames[-1]) and condition(frames[-1])
         return self.wait_until(last_ok, timeout, what, interval=0.3)
 

@@ -126,8 +126,9 @@ def test_read_only_directory():
                                       stderr=subprocess.STDOUT, start_new_session=True)
             s.wait_for_count("Core_MainLoop", 1, timeout=90)
             s.hold(["F9"], lambda: "Exporting Message Buffer" in s.lines(), what="the export")
-            s.hold(["Alt_L", "Return"], lambda: s.lines().count("Sandbox_LoadTextures") >= 2,
-                   what="the rebuild")
+            s.hold(["Alt_L", "Return"],
+                   lambda: "Core_Initialize_WindowFullscreenSwap" in s.lines(), what="the swap")
+            s.wait_for_count("Sandbox_LoadTextures", 2, timeout=60)
             run_and_quit(s)
             after = {name: s.read(name) for name in os.listdir(s.dir)}
             expect(after == before, "the directory changed: %r" % sorted(after))
@@ -179,12 +180,16 @@ def test_session():
         s.hold_for(["Up", "Left", "f", "e"], 2.0)
         s.xdotool("mousemove", "--window", s.window(), "400", "300")
         s.hold(["F9"], lambda: "Exporting Message Buffer" in s.lines(), what="the export")
-        for count in (2, 3):
-            s.hold(["Alt_L", "Return"], lambda: s.lines().count("Sandbox_LoadTextures") >= count,
-                   timeout=60, what="a rebuild")
+        # Keys are released as soon as the rebuild or reset begins, so that
+        # they cannot repeat into the new window.
+        for count in (1, 2):
+            s.hold(["Alt_L", "Return"],
+                   lambda: s.lines().count("Core_Initialize_WindowFullscreenSwap") >= count,
+                   timeout=60, what="a full-screen swap")
+            s.wait_for_count("Sandbox_LoadTextures", count + 1, timeout=60)
             s.window(timeout=60)
-        s.hold(["F11"], lambda: s.lines().count("Core_MainLoop") >= 2, timeout=60,
-               what="the reset")
+        s.hold(["F11"], lambda: "Core_Reset" in s.lines(), timeout=60, what="the reset")
+        s.wait_for_count("Core_MainLoop", 2, timeout=60)
         run_and_quit(s)
 
 
