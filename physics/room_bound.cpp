@@ -76,54 +76,67 @@ bool isBounded(const std::vector<Plane>& planes) {
   return true;
 }
 
-// The bounding box of R(t) from its corners: every three planes that meet
-// in one point give a corner when that point satisfies all the planes.
-// Returns false when R(t) has no corner (empty) or when a nearly singular
-// triple might hide one whose place cannot be computed reliably.
-bool cornerBox(const std::vector<Plane>& planes, double t, double lo[3], double hi[3]) {
-  const std::size_t n = planes.size();
+// The bounding boxes of R(t) at each of the given t from its corners:
+// every three planes that meet in one point give a corner of R(t) when that
+// point satisfies all the planes. The point moves linearly with t, so each
+// triple is solved once. Returns false when some R(t) has no corner (it is
+// empty) or when a nearly singular triple might hide a corner whose place
+// cannot be computed reliably.
+struct CornerBox {
+  double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
+  double hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
   bool any = false;
-  for (int k = 0; k < 3; ++k) {
-    lo[k] = HUGE_VAL;
-    hi[k] = -HUGE_VAL;
-  }
+};
+
+bool cornerBoxes(const std::vector<Plane>& planes, const double (&ts)[2], CornerBox (&boxes)[2]) {
+  const std::size_t n = planes.size();
   for (std::size_t i = 0; i < n; ++i)
     for (std::size_t j = i + 1; j < n; ++j) {
-      double jk[3];
-      cross3(planes[i].n, planes[j].n, jk);
+      const Plane& a = planes[i];
+      const Plane& b = planes[j];
+      double ab[3];
+      cross3(a.n, b.n, ab);
       for (std::size_t k = j + 1; k < n; ++k) {
-        const Plane& a = planes[i];
-        const Plane& b = planes[j];
         const Plane& c = planes[k];
-        const double det = dot3(jk, c.n);  // (a x b) . c
+        const double det = dot3(ab, c.n);  // (a x b) . c
         if (std::fabs(det) < 1e-300) continue;
         double bc[3], ca[3];
         cross3(b.n, c.n, bc);
         cross3(c.n, a.n, ca);
-        const double ra = a.b - t, rb = b.b - t, rc = c.b - t;
-        double v[3];
-        for (int m = 0; m < 3; ++m) v[m] = (ra * bc[m] + rb * ca[m] + rc * jk[m]) / det;
-        // How far the computed point may be from the true one.
-        const double spread = std::fabs(ra) * norm3(bc) + std::fabs(rb) * norm3(ca) +
-                              std::fabs(rc) * norm3(jk);
-        const double error = 1e-15 * spread / std::fabs(det);
-        const double vmax = std::max({std::fabs(v[0]), std::fabs(v[1]), std::fabs(v[2])});
-        const double strict = 1e-10 * (1 + vmax + std::fabs(t));
-        const bool wellPlaced = 4 * error < strict;
-        const double tolerance = wellPlaced ? strict : strict + 4 * error;
-        bool inside = std::isfinite(vmax);
-        for (std::size_t m = 0; m < n && inside; ++m)
-          if (dot3(planes[m].n, v) - (planes[m].b - t) < -tolerance) inside = false;
-        if (!inside) continue;
-        if (!wellPlaced) return false;  // a corner too sharp to place
-        any = true;
+        // The corner at t: (sum of (plane.b - t) times the opposite cross
+        // product) / det = base - t * move.
+        double base[3], move[3];
         for (int m = 0; m < 3; ++m) {
-          lo[m] = std::min(lo[m], v[m]);
-          hi[m] = std::max(hi[m], v[m]);
+          base[m] = (a.b * bc[m] + b.b * ca[m] + c.b * ab[m]) / det;
+          move[m] = (bc[m] + ca[m] + ab[m]) / det;
+        }
+        const double crossSizes = norm3(bc) + norm3(ca) + norm3(ab);
+        const double bSize = std::max({std::fabs(a.b), std::fabs(b.b), std::fabs(c.b)});
+        for (int q = 0; q < 2; ++q) {
+          const double t = ts[q];
+          double v[3];
+          for (int m = 0; m < 3; ++m) v[m] = base[m] - t * move[m];
+          // How far the computed point may be from the true one.
+          const double error = 1e-15 * (bSize + std::fabs(t)) * crossSizes / std::fabs(det);
+          const double vmax = std::max({std::fabs(v[0]), std::fabs(v[1]), std::fabs(v[2])});
+          const double strict = 1e-10 * (1 + vmax + std::fabs(t));
+          const bool wellPlaced = 4 * error < strict;
+          const double tolerance = wellPlaced ? strict : strict + 4 * error;
+          bool inside = std::isfinite(vmax);
+          for (std::size_t m = 0; m < n && inside; ++m)
+            if (dot3(planes[m].n, v) - (planes[m].b - t) < -tolerance) inside = false;
+          if (!inside) continue;
+          if (!wellPlaced) return false;  // a corner too sharp to place
+          CornerBox& box = boxes[q];
+          box.any = true;
+          for (int m = 0; m < 3; ++m) {
+            box.lo[m] = std::min(box.lo[m], v[m]);
+            box.hi[m] = std::max(box.hi[m], v[m]);
+          }
         }
       }
     }
-  return any;
+  return boxes[0].any && boxes[1].any;
 }
 
 float roundDown(double v) {
@@ -166,9 +179,12 @@ bool boundRoom(const CollisionBox& room, RoomBound* bound) {
   if (planes.size() < 4 || planes.size() > kMaxBoundedFaces) return false;
   if (!isBounded(planes)) return false;
 
-  double smallLo[3], smallHi[3], lo[3], hi[3];
-  if (!cornerBox(planes, kReachSmall, smallLo, smallHi)) return false;
-  if (!cornerBox(planes, kReachLarge, lo, hi)) return false;
+  CornerBox boxes[2];
+  if (!cornerBoxes(planes, {kReachSmall, kReachLarge}, boxes)) return false;
+  const double* smallLo = boxes[0].lo;
+  const double* smallHi = boxes[0].hi;
+  const double* lo = boxes[1].lo;
+  const double* hi = boxes[1].hi;
 
   double slope = 0, extent = 0;
   for (int k = 0; k < 3; ++k) {
@@ -181,26 +197,25 @@ bool boundRoom(const CollisionBox& room, RoomBound* bound) {
   const double pad = 1e-6 * (1 + extent + slope * kReachLarge);
   slope = slope * (1 + 1e-6) + 1e-6;
   for (int k = 0; k < 3; ++k) {
-    bound->lo[k] = roundDown(lo[k] - pad);
-    bound->hi[k] = roundUp(hi[k] + pad);
-    bound->centroidLo[k] = roundDown(centroidLo[k]);
-    bound->centroidHi[k] = roundUp(centroidHi[k]);
+    bound->box.lo[k] = roundDown(lo[k] - pad);
+    bound->box.hi[k] = roundUp(hi[k] + pad);
+    bound->reach.centroidLo[k] = roundDown(centroidLo[k]);
+    bound->reach.centroidHi[k] = roundUp(centroidHi[k]);
   }
-  bound->slope = roundUp(slope);
-  bound->scale = roundUp(scale);
-  return std::isfinite(bound->slope);
+  bound->box.slope = roundUp(slope);
+  bound->reach.scale = roundUp(scale);
+  return std::isfinite(bound->box.slope);
 }
 
-double reachMargin(double r, const float p[3], float scale, const float centroidLo[3],
-                   const float centroidHi[3]) {
+double reachMargin(double r, const float p[3], const RoomReach& reach) {
   // D: the largest coordinate difference between p and a moved centroid.
   double d = 0;
   for (int k = 0; k < 3; ++k)
-    d = std::max({d, std::fabs(p[k] - static_cast<double>(centroidLo[k])),
-                  std::fabs(p[k] - static_cast<double>(centroidHi[k]))});
+    d = std::max({d, std::fabs(p[k] - static_cast<double>(reach.centroidLo[k])),
+                  std::fabs(p[k] - static_cast<double>(reach.centroidHi[k]))});
   const double ar = std::fabs(r);
   d += ar + 1;
-  return (static_cast<double>(scale) + ar + 9) * (2 + d) / 1048576.0;
+  return (static_cast<double>(reach.scale) + ar + 9) * (2 + d) / 1048576.0;
 }
 
 }  // namespace Physics

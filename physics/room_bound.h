@@ -20,20 +20,30 @@ namespace Physics {
 //   t <= kReachLarge: R(t) lies in the box at kReachLarge;
 //   t >  kReachLarge: each side moves out by at most slope * (t - kReachLarge),
 //   the slope being the side's growth from kReachSmall to kReachLarge.
-constexpr double kReachSmall = 1.0 / 256;
-constexpr double kReachLarge = 1.0 / 128;
+// kReachLarge is above the reach of the chamber's ball (radius 0.02 plus the
+// margin), so for it the tree's bounds are plain boxes.
+constexpr double kReachSmall = 1.0 / 64;
+constexpr double kReachLarge = 1.0 / 32;
 
 // Rooms are indexed only within these magnitudes, where the rounding margin
 // stays small; anything larger is tested every step (or scanned, for bodies).
 constexpr double kMaxIndexedCoordinate = 4194304.0;  // 2^22, centroids
 constexpr double kMaxIndexedRadius = 1048576.0;      // 2^20
 
-// Single precision bounds, rounded outward from the exact values.
-struct RoomBound {
-  float lo[3], hi[3];                  // box of R(kReachLarge)
+// Single precision bounds, rounded outward from the exact values, in two
+// parts: the box the tree tests at every node, and what the rounding margin
+// needs, read only when a body is far out or large (see RoomReach).
+struct RoomBox {
+  float lo[3], hi[3];  // box of R(kReachLarge)
+  float slope = 0;     // largest growth of a box side per unit of t
+};
+struct RoomReach {
   float centroidLo[3], centroidHi[3];  // box of the face centroids
-  float slope = 0;                     // largest growth of a box side per unit of t
   float scale = 0;                     // largest |coordinate| of a centroid
+};
+struct RoomBound {
+  RoomBox box;
+  RoomReach reach;
 };
 
 // Computes the room's bound. False when the room has none the index can use:
@@ -43,17 +53,18 @@ struct RoomBound {
 // every step.
 bool boundRoom(const CollisionBox& room, RoomBound* bound);
 
-// The rounding margin m for a body of radius r at point p, against rooms of
-// centroid magnitude at most scale whose centroids lie in [centroidLo,
-// centroidHi]. Derived from the single precision steps of the face test
-// (s = c - r n, the moved normal (s + n) - s, the dot product): every one of
-// them errs by at most 2^-24 of the magnitudes involved; the margin takes
-// 2^-20 of their product, a factor of 16 over the sum of those errors.
-double reachMargin(double r, const float p[3], float scale, const float centroidLo[3],
-                   const float centroidHi[3]);
+// The rounding margin m for a body of radius r at point p, against rooms
+// within the given reach. Derived from the single precision steps of the
+// face test (s = c - r n, the moved normal (s + n) - s, the dot product):
+// every one of them errs by at most 2^-24 of the magnitudes involved; the
+// margin takes 2^-20 of their product, a factor of 16 over the sum of those
+// errors. It only grows with the reach, so the margin for the reach of all
+// rooms holds for each.
+double reachMargin(double r, const float p[3], const RoomReach& reach);
 
-// Whether p can lie in R(t) for a bound (node or room) with these fields.
-inline bool boundMayHold(const RoomBound& b, const float p[3], double t) {
+// Whether p can lie in R(t) of a room (or of any room of a subtree) with
+// this box.
+inline bool boxMayHold(const RoomBox& b, const float p[3], double t) {
   const double grow = t > kReachLarge ? static_cast<double>(b.slope) * (t - kReachLarge) : 0.0;
   for (int k = 0; k < 3; ++k) {
     if (p[k] < b.lo[k] - grow || p[k] > b.hi[k] + grow) return false;

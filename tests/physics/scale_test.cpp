@@ -2,6 +2,7 @@
 // (tests/physics/reference_step.h): the same rooms, pairs, contacts and bits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
