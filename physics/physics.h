@@ -165,6 +165,8 @@ struct PhysicsWorld {
   std::vector<Volume*> objects;
   // Contacts of the last contact pass that ran.
   std::vector<Contact> contacts;
+  // Contact passes run by the last step (0 to 4), for measurements.
+  int passes = 0;
   // Built by buildRoomIndex (the container loader calls it). The step uses
   // it only while it matches the container list it was built for (same
   // count, same storage); otherwise every room is tested, as for a world put

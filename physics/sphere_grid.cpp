@@ -38,9 +38,12 @@ std::uint64_t packCell(std::int64_t x, std::int64_t y, std::int64_t z) {
 }
 
 std::size_t slotOf(const SphereGrid& grid, std::uint64_t key) {
-  const std::size_t mask = grid.slotKey.size() - 1;
-  std::size_t s = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & mask;
-  while (grid.slotKey[s] != key && grid.slotKey[s] != kEmptySlot) s = (s + 1) & mask;
+  const std::size_t mask = grid.slots.size() - 1;
+  // Mixes every bit of the three coordinates into the low bits taken.
+  std::uint64_t h = key * 0x9E3779B97F4A7C15ull;
+  h ^= h >> 32;
+  std::size_t s = static_cast<std::size_t>(h) & mask;
+  while (grid.slots[s].key != key && grid.slots[s].key != kEmptySlot) s = (s + 1) & mask;
   return s;
 }
 
@@ -63,25 +66,24 @@ SphereGrid::Place classify(const SphereGrid& grid, const VolumeSphere& s, std::u
 void resizeTable(SphereGrid& grid, std::size_t slots);
 
 void linkInCell(SphereGrid& grid, std::uint32_t i, std::uint64_t key) {
-  if (2 * (grid.slotsUsed + 1) > grid.slotKey.size()) resizeTable(grid, 2 * grid.slotKey.size());
+  if (2 * (grid.slotsUsed + 1) > grid.slots.size()) resizeTable(grid, 2 * grid.slots.size());
   const std::size_t s = slotOf(grid, key);
-  if (grid.slotKey[s] == kEmptySlot) {
-    grid.slotKey[s] = key;
-    grid.slotHead[s] = kNone;
+  if (grid.slots[s].key == kEmptySlot) {
+    grid.slots[s] = {key, kNone};
     ++grid.slotsUsed;
   }
   grid.key[i] = key;
   grid.prev[i] = kNone;
-  grid.next[i] = grid.slotHead[s];
+  grid.next[i] = grid.slots[s].head;
   if (grid.next[i] != kNone) grid.prev[grid.next[i]] = i;
-  grid.slotHead[s] = i;
+  grid.slots[s].head = i;
 }
 
 void unlinkFromCell(SphereGrid& grid, std::uint32_t i) {
   if (grid.prev[i] != kNone) {
     grid.next[grid.prev[i]] = grid.next[i];
   } else {
-    grid.slotHead[slotOf(grid, grid.key[i])] = grid.next[i];  // empty cells keep their slot
+    grid.slots[slotOf(grid, grid.key[i])].head = grid.next[i];  // empty cells keep their slot
   }
   if (grid.next[i] != kNone) grid.prev[grid.next[i]] = grid.prev[i];
 }
@@ -89,8 +91,7 @@ void unlinkFromCell(SphereGrid& grid, std::uint32_t i) {
 // Rebuilds the table with the given number of slots (a power of two),
 // relinking every sphere in a cell.
 void resizeTable(SphereGrid& grid, std::size_t slots) {
-  grid.slotKey.assign(slots, kEmptySlot);
-  grid.slotHead.assign(slots, kNone);
+  grid.slots.assign(slots, {kEmptySlot, kNone});
   grid.slotsUsed = 0;
   for (std::uint32_t i = 0; i < grid.place.size(); ++i)
     if (grid.place[i] == SphereGrid::kInCell) linkInCell(grid, i, grid.key[i]);
@@ -132,8 +133,7 @@ void buildSphereGrid(SphereGrid& grid, const std::vector<Volume*>& objects) {
   grid.large.clear();
   std::size_t slots = 16;
   while (slots < 2 * n) slots *= 2;
-  grid.slotKey.assign(slots, kEmptySlot);
-  grid.slotHead.assign(slots, kNone);
+  grid.slots.assign(slots, {kEmptySlot, kNone});
   grid.slotsUsed = 0;
   for (std::uint32_t i = 0; i < n; ++i) {
     const VolumeSphere* s = asSphere(objects[i]);
@@ -176,8 +176,8 @@ void spherePartners(const SphereGrid& grid, const std::vector<Volume*>& objects,
       for (std::int64_t dz = -1; dz <= 1; ++dz) {
         const std::uint64_t k = packCell(x + dx, y + dy, z + dz);
         const std::size_t s = slotOf(grid, k);
-        if (grid.slotKey[s] == kEmptySlot) continue;
-        for (std::uint32_t j = grid.slotHead[s]; j != kNone; j = grid.next[j])
+        if (grid.slots[s].key == kEmptySlot) continue;
+        for (std::uint32_t j = grid.slots[s].head; j != kNone; j = grid.next[j])
           if (j > after) out->push_back(j);
       }
   for (auto it = std::upper_bound(grid.large.begin(), grid.large.end(), after);

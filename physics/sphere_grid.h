@@ -30,9 +30,13 @@ struct SphereGrid {
   std::vector<std::uint64_t> key;  // cell of each kInCell sphere
   // Members of one cell, doubly linked through the sphere indices.
   std::vector<std::uint32_t> next, prev;
-  // Open-addressed table from cell key to the first member.
-  std::vector<std::uint64_t> slotKey;
-  std::vector<std::uint32_t> slotHead;
+  // Open-addressed table from cell key to the first member; key and head
+  // side by side, so that a look-up reads one place.
+  struct Slot {
+    std::uint64_t key;
+    std::uint32_t head;
+  };
+  std::vector<Slot> slots;
   std::size_t slotsUsed = 0;
   std::vector<std::uint32_t> large;  // the kLarge spheres, increasing
 };

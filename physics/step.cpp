@@ -43,15 +43,17 @@ struct PassState {
 };
 
 // Sphere i against the later spheres that touch it, in the order of the
-// whole list. After a response both spheres have moved, so the partners
-// left are looked up again from i's new place.
+// whole list. A response moves i and the partner, which is behind in the
+// list; the partners ahead have not moved, so the list found stays a
+// superset of those that touch as long as i stays in its cell. When i
+// changes cell, the partners left are looked up again.
 void resolvePairs(PhysicsWorld& world, PassState& state, std::uint32_t i) {
   auto& ball = static_cast<VolumeSphere&>(*world.objects[i]);
   ContactInfo contact;
   std::uint32_t after = i;
-  bool again = true;
-  while (again) {
-    again = false;
+  bool lookUp = true;
+  while (lookUp) {
+    lookUp = false;
     spherePartners(state.grid, world.objects, i, after, &state.partners);
     for (std::uint32_t j : state.partners) {
       // Pairs with a box body are skipped: only sphere against sphere is
@@ -60,11 +62,15 @@ void resolvePairs(PhysicsWorld& world, PassState& state, std::uint32_t i) {
       if (!testSphereSphere(ball, p, &contact)) continue;
       respondPair(ball, p, contact.normal, contact.correction);
       world.contacts.push_back({contact.point, contact.correction, &ball, &p});
+      const SphereGrid::Place place = state.grid.place[i];
+      const std::uint64_t cell = state.grid.key[i];
       moveSphere(state.grid, world.objects, i);
       moveSphere(state.grid, world.objects, j);
-      after = j;
-      again = true;
-      break;
+      if (state.grid.place[i] != place || state.grid.key[i] != cell) {
+        after = j;
+        lookUp = true;
+        break;
+      }
     }
   }
 }
@@ -154,6 +160,7 @@ void integrate(PhysicsObject& body) {
 }
 
 void stepPhysics(PhysicsWorld& world) {
+  world.passes = 0;
   if (world.containers.empty()) return;
 
   for (Volume* body : world.objects) {
@@ -176,6 +183,7 @@ void stepPhysics(PhysicsWorld& world) {
     for (std::uint32_t i = 0; i < count; ++i) resolveBody(world, state, i);
     ++pass;
   } while (!world.contacts.empty() && pass < kMaxContactPasses);
+  world.passes = pass;
 
   // Damping for the next step; replaces whatever the passes added.
   for (Volume* body : world.objects) {

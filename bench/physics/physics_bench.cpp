@@ -53,7 +53,11 @@ BENCHMARK_TEMPLATE(BM_StepRooms, kRandom, kPlain)->Arg(1)->Arg(100)->Arg(10000)-
 enum BallRoom { kOneBox, kRoomGrid };
 
 // One step of N balls (radius 0.02) settling: in one box room wide enough
-// for them to lie four deep, or 64 to a room in a grid of unit rooms.
+// for them to lie four deep (a larger pile stays busy longer), or 50 to a
+// room in a grid of unit rooms, every room starting alike (two layers of
+// 5 x 5), so that the work per ball is the same whatever the count.
+constexpr std::size_t kPerRoom = 50;
+
 template <BallRoom where, Stepper stepper>
 void BM_StepBalls(benchmark::State& state) {
   const auto count = static_cast<std::size_t>(state.range(0));
@@ -66,12 +70,11 @@ void BM_StepBalls(benchmark::State& state) {
     layout.push_back(ctr::boxRoom({0, 0, 0}, {width, 1, width}));
     balls = chambers::lattice({0.08f, 0.05f, 0.08f}, side, 4, side, count, 7);
   } else {
-    layout = chambers::grid((count + 63) / 64);
-    for (std::size_t room = 0; room * 64 < count; ++room) {
-      const vec3f centre = layout[room].faces[0].vertices[0];  // a corner of the room
-      auto more = chambers::lattice(centre + vec3f(0.4f, 0.05f, 0.4f), 4, 4, 4,
-                                    std::min<std::size_t>(64, count - room * 64),
-                                    static_cast<unsigned>(room));
+    layout = chambers::grid((count + kPerRoom - 1) / kPerRoom);
+    for (std::size_t room = 0; room * kPerRoom < count; ++room) {
+      const vec3f corner = layout[room].faces[0].vertices[0];  // the room's lowest corner
+      auto more = chambers::lattice(corner + vec3f(0.35f, 0.05f, 0.35f), 5, 2, 5,
+                                    std::min(kPerRoom, count - room * kPerRoom), 0);
       for (auto& b : more) balls.push_back(std::move(b));
     }
   }
@@ -80,7 +83,15 @@ void BM_StepBalls(benchmark::State& state) {
   Containers_LoadMemory(world, bytes.data(), bytes.size());
   for (auto& b : balls) world.objects.push_back(b.get());
   for (int i = 0; i < 50; ++i) stepPhysics(world);  // falling, before the pile forms
-  for (auto _ : state) step(stepper, world);
+  double passes = 0;
+  for (auto _ : state) {
+    step(stepper, world);
+    passes += world.passes;
+  }
+  // The plain loops do not count their passes; the results are the same.
+  if (stepper == kIndexed) state.counters["passes"] = passes / static_cast<double>(state.iterations());
+  // Contacts of the last pass of the last step, per ball: how crowded the pile is.
+  state.counters["touching"] = static_cast<double>(world.contacts.size()) / static_cast<double>(count);
   state.counters["per_ball"] = benchmark::Counter(
       static_cast<double>(count) * static_cast<double>(state.iterations()),
       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
