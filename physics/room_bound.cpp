@@ -11,7 +11,7 @@ namespace {
 
 // Rooms with more faces are tested every step: the corner search below
 // tries every three faces, so its cost grows with the cube of the count.
-constexpr std::size_t kMaxBoundedFaces = 64;
+constexpr std::size_t kMaxBoundedFaces = 32;
 
 // n.p >= b - t, in double: exact copies of the single precision normal and
 // n.c computed with one rounding per operation.
