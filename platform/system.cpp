@@ -1,8 +1,9 @@
-// Directory listing and sleep, over POSIX.
+// Directory listing and sleep, over POSIX, and the retrying of display calls.
 #include <dirent.h>
 #include <time.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "platform/platform.h"
 
@@ -21,3 +22,21 @@ void Platform_Sleep(int milliseconds) {
   while (nanosleep(&request, &request) == -1 && errno == EINTR) {
   }
 }
+
+namespace {
+int displayFailuresReported = 0;
+}  // namespace
+
+bool Platform_TryDisplayCall(const char* what, const std::function<bool()>& attempt,
+                             const std::function<std::string()>& lastError) {
+  for (int i = 0; i < Platform_DisplayAttempts; ++i) {
+    if (i > 0) Platform_Sleep(Platform_DisplayRetryMilliseconds);
+    if (attempt()) return true;
+  }
+  const std::string error = lastError();
+  std::fprintf(stderr, "chamber: %s: %s\n", what, error.empty() ? "no error text" : error.c_str());
+  ++displayFailuresReported;
+  return false;
+}
+
+int Platform_DisplayFailuresReported() { return displayFailuresReported; }

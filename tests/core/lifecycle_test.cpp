@@ -87,6 +87,93 @@ TEST_F(CoreTest, AWindowModeThatCannotOpenEndsAfterTheFirstFrame) {
   EXPECT_EQ(readFile("config.dat"), "640\n480\n32\n7\n");
 }
 
+// A window the layer refuses outright (no library error to pass on) leaves one
+// line on stderr naming what was asked for and where it came from.
+TEST_F(CoreTest, ARefusedWindowNamesTheSizeModeAndSettingsFile) {
+  const std::string tail =
+      " did not open; size and mode come from config.dat, or the defaults when it is missing or "
+      "invalid\n";
+  struct Case {
+    const char* settings;
+    std::string stderrText;
+  };
+  const Case cases[] = {
+      {"640\n480\n32\n7\n", "chamber: the window asked for (640 x 480, mode 7, 32-bit colour)" + tail},
+      {"800\n600\n16\n0\n", "chamber: the window asked for (800 x 600, mode 0, 16-bit colour)" + tail},
+      {"640\n480\n32\n65537\n", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.settings);
+    core = CoreState();
+    Fake_Reset();
+    writeFile("config.dat", c.settings);
+    ::testing::internal::CaptureStderr();
+    runProgram([](int) { fake.keysDown = {GLFW_KEY_ESC}; });
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.stderrText);
+  }
+  // A layer that opens nothing for its own reasons (a full-screen window
+  // with no screen for it, say) is explained the same way.
+  core = CoreState();
+  Fake_Reset();
+  writeFile("config.dat", "1024\n768\n32\n65538\n");
+  fake.openFails = true;
+  ::testing::internal::CaptureStderr();
+  runProgram([](int) {});
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "chamber: the window asked for (1024 x 768, full-screen, 32-bit colour)" + tail);
+}
+
+// A display that refuses the library for a moment: the program opens its
+// window once the library comes up, and runs on; one that never comes up ends
+// the program after its first frame with one line on stderr saying why.
+struct DisplayFailureCase {
+  const char* name;
+  int initFailures, openFailures;
+  bool opens;
+  std::string stderrText;
+};
+
+TEST_F(CoreTest, PassingDisplayFailuresAreRetriedAndLastingOnesExplained) {
+  const std::string refused = "X11: Failed to open display :0";
+  const DisplayFailureCase cases[] = {
+      {"init fails twice", 2, 0, true, ""},
+      {"window fails twice", 0, 2, true, ""},
+      {"init fails up to the last try", Platform_DisplayAttempts - 1, 0, true, ""},
+      {"init never succeeds", 1000, 0, false,
+       "chamber: cannot initialise the window library: " + refused + "\n"},
+      {"window never opens", 0, 1000, false, "chamber: cannot open the window: " + refused + "\n"},
+  };
+  for (const DisplayFailureCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    core = CoreState();
+    Fake_Reset();
+    fake.initFailures = c.initFailures;
+    fake.openFailures = c.openFailures;
+    fake.errorText = refused;
+    ::testing::internal::CaptureStderr();
+    const int code = runProgram([](int swap) {
+      if (swap == 4) fake.keysDown = {GLFW_KEY_ESC};
+    });
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(errors, c.stderrText);
+    if (c.opens) {
+      EXPECT_EQ(fake.swaps, 5);  // the size callback's frame, then four frames
+      EXPECT_EQ(core.messageLog, concat({startUp, shutDown}));
+    } else {
+      EXPECT_EQ(fake.swaps, 1);  // the first frame finds no window and quits
+      EXPECT_FALSE(fake.windowOpen);
+      // Every try spent on the call that failed; none on a window after a
+      // library that never came up.
+      const bool initFailed = c.initFailures > 0;
+      EXPECT_EQ(initFailed ? fake.initAttempts : fake.openAttempts, Platform_DisplayAttempts);
+      if (initFailed) {
+        EXPECT_EQ(fake.openAttempts, 0);
+      }
+    }
+  }
+}
+
 TEST_F(CoreTest, F9ExportsTheLabelsLoggedSoFar) {
   runProgram([](int swap) {
     if (swap == 2) fake.keysDown = {GLFW_KEY_F9};
