@@ -192,6 +192,9 @@ bool boundRoom(const CollisionBox& room, RoomBound* bound) {
     slope = std::max(slope, (smallLo[k] - lo[k]) / (kReachLarge - kReachSmall));
     extent = std::max({extent, std::fabs(lo[k]), std::fabs(hi[k])});
   }
+  // Corners beyond the coordinates the index works in (a corner sharp
+  // enough to reach that far) leave the room to the every-step list.
+  if (extent > kMaxIndexedCoordinate * 1024) return false;
   // The corners carry the double rounding of their planes; a pad of a
   // millionth of the magnitudes covers it many times over.
   const double pad = 1e-6 * (1 + extent + slope * kReachLarge);

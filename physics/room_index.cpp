@@ -41,6 +41,11 @@ struct RoomIndex {
 namespace {
 
 constexpr std::uint32_t kLeafRooms = 4;
+// Splits by surface area may be lopsided; below this depth the tree halves
+// its lists instead, which bounds the depth (and the search's stack) by
+// kSurfaceDepth + 32.
+constexpr int kSurfaceDepth = 48;
+constexpr int kMaxStack = 96;
 // Beyond this a position is treated like a non-finite one: every room is
 // tested.
 constexpr double kMaxIndexedPosition = 1099511627776.0;  // 2^40
@@ -82,10 +87,10 @@ void widenBox(RoomBox& into, const RoomBox& b) {
 constexpr int kBins = 16;
 
 std::size_t split(std::vector<Item>& items, std::size_t begin, std::size_t end, const float lo[3],
-                  const float hi[3]) {
+                  const float hi[3], int depth) {
   int bestAxis = -1, bestBin = 0;
   float bestCost = HUGE_VALF;
-  for (int axis = 0; axis < 3; ++axis) {
+  for (int axis = 0; axis < 3 && depth < kSurfaceDepth; ++axis) {
     const float spread = hi[axis] - lo[axis];
     if (!(spread > 0)) continue;
     const float perBin = kBins / spread;
@@ -144,13 +149,23 @@ std::size_t split(std::vector<Item>& items, std::size_t begin, std::size_t end, 
     });
     return static_cast<std::size_t>(middle - items.begin());
   }
-  // All centres in one point: halve the list.
-  return begin + (end - begin) / 2;
+  // Too deep, or all centres in one point: halve the list along the widest
+  // spread of the centres.
+  int axis = 0;
+  for (int k = 1; k < 3; ++k)
+    if (hi[k] - lo[k] > hi[axis] - lo[axis]) axis = k;
+  const std::size_t mid = begin + (end - begin) / 2;
+  std::nth_element(first, items.begin() + static_cast<std::ptrdiff_t>(mid), last,
+                   [axis](const Item& a, const Item& b) {
+                     if (a.centre[axis] != b.centre[axis]) return a.centre[axis] < b.centre[axis];
+                     return a.room < b.room;
+                   });
+  return mid;
 }
 
 // Builds the subtree over items[begin, end) and returns its node index.
 std::uint32_t buildNode(RoomIndex& index, std::vector<Item>& items, std::size_t begin,
-                        std::size_t end) {
+                        std::size_t end, int depth) {
   const auto at = static_cast<std::uint32_t>(index.nodes.size());
   index.nodes.emplace_back();
   index.nodeReach.emplace_back();
@@ -176,9 +191,9 @@ std::uint32_t buildNode(RoomIndex& index, std::vector<Item>& items, std::size_t 
     }
     return at;
   }
-  const std::size_t mid = split(items, begin, end, lo, hi);
-  buildNode(index, items, begin, mid);
-  const std::uint32_t second = buildNode(index, items, mid, end);
+  const std::size_t mid = split(items, begin, end, lo, hi, depth);
+  buildNode(index, items, begin, mid, depth + 1);
+  const std::uint32_t second = buildNode(index, items, mid, end, depth + 1);
   index.nodes[at].second = second;
   return at;
 }
@@ -198,7 +213,7 @@ void collect(const RoomIndex& index, const float p[3], double r, std::vector<std
   if (index.nodes.empty()) return;
   const double tAll = r + reachMargin(r, p, index.nodeReach[0]);
   const bool plain = tAll <= kReachLarge;
-  std::uint32_t stack[64];
+  std::uint32_t stack[kMaxStack];
   int depth = 0;
   stack[depth++] = 0;
   while (depth > 0) {
@@ -274,7 +289,7 @@ void buildRoomIndex(PhysicsWorld& world) {
     index->rooms.reserve(items.size());
     index->roomBoxes.reserve(items.size());
     index->roomReach.reserve(items.size());
-    buildNode(*index, items, 0, items.size());
+    buildNode(*index, items, 0, items.size(), 0);
     index->nodes.shrink_to_fit();
     index->nodeReach.shrink_to_fit();
   }

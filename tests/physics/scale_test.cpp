@@ -252,6 +252,26 @@ TEST(RoomIndex, GivesExactlyTheRoomsOfTheFullScanInRandomChambers) {
   }
 }
 
+// Rooms inside rooms, each a little larger: a tree split by area leans to
+// one side here, and must still find every room (and stay within its
+// search's bounds).
+TEST(RoomIndex, FindsEveryRoomOfADeepNest) {
+  std::vector<std::unique_ptr<CollisionBox>> rooms;
+  float half = 0.01f;
+  for (int i = 0; i < 400; ++i, half *= 1.05f)
+    rooms.push_back(turnedBox({half * 0.5f, 0, 0}, {half, half, half}, quatf(1, 0, 0, 0)));
+  Chamber chamber(std::move(rooms));
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<float> u(-1, 1);
+  for (int b = 0; b < 300; ++b) {
+    CollisionSphere ball;
+    ball.radius = 0.02f;
+    const float reach = std::pow(10.0f, 3 * u(rng));
+    ball.position = vec3f(u(rng), u(rng), u(rng)) * reach;
+    ASSERT_EQ(chamber.rooms(ball), reference::roomsOf(chamber.world, ball)) << b;
+  }
+}
+
 TEST(RoomIndex, BodiesThatAreNotFiniteGetWhatTheFullScanGives) {
   std::mt19937 rng(7);
   Chamber chamber(randomChamber(rng));
