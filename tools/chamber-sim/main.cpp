@@ -1,5 +1,6 @@
 // chamber-sim: the chamber's physics without a window, for scripted and
 // repeatable experiments. Prints the trajectory as CSV on standard output.
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -9,6 +10,7 @@
 #include "sandbox/containers.h"
 #include "sandbox/sandbox.h"
 #include "tools/chamber-sim/options.h"
+#include "tools/chamber-sim/step_times.h"
 
 using namespace Veruruve::Physics;
 
@@ -29,6 +31,23 @@ void printRow(std::uint64_t step, std::size_t index, const PhysicsObject& body) 
   std::printf("\n");
 }
 
+using Clock = std::chrono::steady_clock;
+
+std::uint64_t nanosecondsSince(Clock::time_point start) {
+  return static_cast<std::uint64_t>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count());
+}
+
+void printStats(std::uint64_t steps, std::size_t bodies, std::size_t rooms,
+                const StepTimes& times, std::uint64_t loadNanoseconds) {
+  std::fprintf(stderr, "stats: steps %llu\n", static_cast<unsigned long long>(steps));
+  std::fprintf(stderr, "stats: bodies %zu\n", bodies);
+  std::fprintf(stderr, "stats: rooms %zu\n", rooms);
+  std::fprintf(stderr, "stats: step median %.3f us\n", StepTimes_Quantile(times, 0.5) / 1e3);
+  std::fprintf(stderr, "stats: step p99 %.3f us\n", StepTimes_Quantile(times, 0.99) / 1e3);
+  std::fprintf(stderr, "stats: load %.3f ms\n", static_cast<double>(loadNanoseconds) / 1e6);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,7 +63,9 @@ int main(int argc, char** argv) {
   }
 
   PhysicsWorld world;
+  const Clock::time_point loadStart = Clock::now();
   const ContainerLoadReport report = Containers_Load(world, options.ctrPath.c_str());
+  const std::uint64_t loadNanoseconds = nanosecondsSince(loadStart);
   if (!report.opened || report.readError) {
     destroyContainers(world);
     std::fprintf(stderr, "chamber-sim: cannot %s container file '%s'\n",
@@ -65,14 +86,20 @@ int main(int argc, char** argv) {
   for (const auto& body : bodies) world.objects.push_back(body.get());
 
   std::printf("step,body,x,y,z,vx,vy,vz,gx,gy,gz,containers\n");
+  StepTimes times;
   for (std::uint64_t step = 1; step <= options.steps; ++step) {
     // The arrow keys of the program push the same way: into the force
     // accumulator, just before the step.
     for (const SimPush& push : options.pushes)
       if (step >= push.from && step <= push.to) bodies[0]->force += push.force;
+    const Clock::time_point stepStart = Clock::now();
     stepPhysics(world);
+    if (options.stats) StepTimes_Add(times, nanosecondsSince(stepStart));
+    if (step % options.every != 0 && step != options.steps) continue;
     for (std::size_t i = 0; i < bodies.size(); ++i) printRow(step, i, *bodies[i]);
   }
+  if (options.stats)
+    printStats(options.steps, bodies.size(), world.containers.size(), times, loadNanoseconds);
   destroyContainers(world);
   return std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -54,7 +54,8 @@ bool parsePush(const std::string& text, SimPush* push) {
 
 const char* SimOptions_Usage() {
   return "usage: chamber-sim [--ctr FILE] [--steps N] [--start X,Y,Z] [--velocity X,Y,Z]\n"
-         "                   [--push X,Y,Z[@FROM:TO]]... [--body X,Y,Z]... [--help]\n"
+         "                   [--push X,Y,Z[@FROM:TO]]... [--body X,Y,Z]... [--every N]\n"
+         "                   [--stats] [--help]\n"
          "Loads a container file, drops the ball and prints one CSV row per body and step:\n"
          "step,body,x,y,z,vx,vy,vz,gx,gy,gz,containers\n"
          "  --ctr FILE          container file (default 0.ctr)\n"
@@ -64,6 +65,9 @@ const char* SimOptions_Usage() {
          "  --push X,Y,Z[@A:B]  force added to the ball before steps A to B (1-based,\n"
          "                      inclusive; every step without a range); repeatable\n"
          "  --body X,Y,Z        another sphere like the ball at that position; repeatable\n"
+         "  --every N           print only the rows of every Nth step and of the last step\n"
+         "  --stats             print on stderr at the end: steps, bodies, rooms, physics\n"
+         "                      time per step (median, 99th percentile) and load time\n"
          "  --help              this text\n";
 }
 
@@ -74,8 +78,13 @@ bool SimOptions_Parse(int argc, const char* const* argv, SimOptions* options, st
       options->help = true;
       continue;
     }
+    if (name == "--stats") {
+      options->stats = true;
+      continue;
+    }
     const bool takesValue = name == "--ctr" || name == "--steps" || name == "--start" ||
-                            name == "--velocity" || name == "--push" || name == "--body";
+                            name == "--velocity" || name == "--push" || name == "--body" ||
+                            name == "--every";
     if (!takesValue) {
       *error = "unknown argument '" + name + "' (see --help)";
       return false;
@@ -91,6 +100,8 @@ bool SimOptions_Parse(int argc, const char* const* argv, SimOptions* options, st
       options->ctrPath = value;
     } else if (name == "--steps") {
       ok = parseCount(value, &options->steps) && options->steps <= kMaxSteps;
+    } else if (name == "--every") {
+      ok = parseCount(value, &options->every) && options->every >= 1;
     } else if (name == "--start") {
       ok = parseVector(value, &options->start);
     } else if (name == "--velocity") {
@@ -107,6 +118,7 @@ bool SimOptions_Parse(int argc, const char* const* argv, SimOptions* options, st
     if (!ok) {
       *error = "bad value '" + value + "' for " + name;
       if (name == "--steps") *error += " (a whole number from 0 to 1000000000)";
+      else if (name == "--every") *error += " (a whole number from 1)";
       else if (name == "--push") *error += " (X,Y,Z or X,Y,Z@FROM:TO with 1 <= FROM <= TO)";
       else if (name != "--ctr") *error += " (three finite numbers X,Y,Z)";
       return false;

@@ -22,6 +22,8 @@ struct SimOptions {
   vec3f velocity;
   std::vector<SimPush> pushes;
   std::vector<vec3f> extraBodies;  // positions of further spheres
+  std::uint64_t every = 1;         // print the rows of every Nth step (and the last)
+  bool stats = false;              // timing summary on stderr at the end
   bool help = false;
 };
 
