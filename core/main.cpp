@@ -1,8 +1,13 @@
 #include <malloc.h>
 
 #include "core/core.h"
+#include "launch/launch.h"
 
-int main() {
+int main(int argc, char** argv) {
+  // --help, --version, a bad command line, and the move into DIRECTORY, all
+  // before anything else.
+  const int exitCode = Launch_Prepare(argc, argv);
+  if (exitCode != Launch_Continue) return exitCode;
   // The software OpenGL driver builds each frame in freshly allocated blocks
   // and frees them again; with glibc's default trimming the heap shrinks
   // after every frame and each new frame page-faults its memory back in,
