@@ -160,6 +160,9 @@ struct PhysicsWorld {
   std::vector<Volume*> objects;
   // Contacts of the last contact pass that ran.
   std::vector<Contact> contacts;
+  // Contacts of every pass of the last step, in the order they were found;
+  // the step itself never reads them (the testbed drawings and plots do).
+  std::vector<Contact> stepContacts;
 };
 
 // Deletes every room of the world and empties the list.

@@ -136,9 +136,12 @@ void stepPhysics(PhysicsWorld& world) {
   // see the corrected state. Candidate rooms stay as the broad phase found
   // them.
   int pass = 0;
+  world.stepContacts.clear();
   do {
     world.contacts.clear();
     for (std::size_t i = 0; i < world.objects.size(); ++i) resolveBody(world, i);
+    world.stepContacts.insert(world.stepContacts.end(), world.contacts.begin(),
+                              world.contacts.end());
     ++pass;
   } while (!world.contacts.empty() && pass < kMaxContactPasses);
 

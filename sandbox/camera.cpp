@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/core.h"
+#include "instruments/instruments.h"
 #include "platform/platform.h"
 #include "sandbox/sandbox.h"
 
@@ -93,7 +94,7 @@ static void mouseLook() {
 void Camera_Update() {
   Veruruve::Physics::Volume* ball = Sandbox_Ball();
   if (!ball) return;
-  if (sandbox.nextStepTime < core.frameTimer.total) push(*ball);
+  if (Instruments_StepDue()) push(*ball);
   const float dt = static_cast<float>(core.frameTimer.smoothedDelta);
   Camera_AlignToGravity(sandbox.cameraBasis, ball->gravity, dt);
   mouseLook();

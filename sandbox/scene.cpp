@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/core.h"
+#include "instruments/instruments.h"
 #include "platform/platform.h"
 #include "sandbox/containers.h"
 #include "sandbox/sandbox.h"
@@ -24,6 +25,7 @@ static void destroyBodies() {
   for (Volume* body : sandbox.world.objects) delete body;
   sandbox.world.objects.clear();
   sandbox.world.contacts.clear();
+  sandbox.world.stepContacts.clear();
 }
 
 void Sandbox_Initialize() {
@@ -36,9 +38,11 @@ void Sandbox_Initialize() {
   Game_File_Load_Containers(sandbox.world, "0.ctr");
 
   // A reset starts with a fresh ball as entry 0, so the view and the arrow
-  // keys follow it from the start position again.
+  // keys follow it from the start position again; shot balls go with the
+  // rest, and every instrument starts off again.
   destroyBodies();
   sandbox.world.objects.push_back(Sandbox_MakeBall(vec3f(0, 0.5f, 0)));
+  Instruments_Reset();
 }
 
 void Sandbox_Destroy() {
@@ -128,12 +132,10 @@ std::string Sandbox_ContainersLine(const PhysicsObject& body) {
 
 void Sandbox_Update() {
   if (Volume* ball = Sandbox_Ball()) sandbox.hudLines.push_back(Sandbox_ContainersLine(*ball));
-  // At most one step per frame, at least 0.016 s of frame time apart; slow
-  // frames slow the simulation down rather than taking several steps.
-  if (sandbox.nextStepTime < core.frameTimer.total) {
-    Veruruve::Physics::stepPhysics(sandbox.world);
-    sandbox.nextStepTime = static_cast<float>(core.frameTimer.total) + 0.016f;
-  }
+  // At most one step per frame, at least 0.016 s of frame time apart (more
+  // in slow motion, none while paused); slow frames slow the simulation down
+  // rather than taking several steps.
+  if (Instruments_StepDue()) Instruments_TakeStep();
 }
 
 void Sandbox_Render() {
@@ -145,6 +147,7 @@ void Sandbox_Render() {
   glEnable(GL_CULL_FACE);
   glEnable(GL_DEPTH_TEST);
   glDisable(GL_LIGHTING);
+  Instruments_DrawScene();
   for (size_t i = 0; i < sandbox.world.objects.size(); ++i) {
     const vec3f& p = sandbox.world.objects[i]->position;
     sandbox.hudLines.push_back("Volume [" + std::to_string(i) + "]");
@@ -154,5 +157,7 @@ void Sandbox_Render() {
   glPopMatrix();
   Core_Begin2D();
   Overlay_Draw();
+  Instruments_DrawOverlay();
   Core_End2D();
+  Instruments_EndFrame();
 }

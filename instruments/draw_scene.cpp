@@ -1,0 +1,174 @@
+// What the instruments draw in the 3D scene, after the chamber and with depth
+// testing: the shot balls as lit spheres, the rooms as outlines (F2), and the
+// contacts of the last step with the balls' velocity and gravity (F3). Every
+// drawing comes from the world the physics steps, not from a copy.
+#include <GL/gl.h>
+
+#include <cmath>
+
+#include "instruments/instruments.h"
+#include "sandbox/sandbox.h"
+
+using Veruruve::Physics::CollisionBox;
+using Veruruve::Physics::CollisionFace;
+using Veruruve::Physics::Contact;
+using Veruruve::Physics::Volume;
+using Veruruve::Physics::VolumeSphere;
+
+namespace {
+
+// Latitude bands and longitude slices of a drawn sphere.
+constexpr int kBands = 8;
+constexpr int kSlices = 16;
+// Drawn length of a contact normal: a minimum plus this many times the
+// length of the correction, so deeper contacts stand out.
+constexpr float kNormalBaseLength = 0.03f;
+constexpr float kNormalPerCorrection = 20.0f;
+// Velocities are per step and tiny; arrows show this many steps of travel.
+constexpr float kVelocityArrowSteps = 20.0f;
+constexpr float kGravityArrowLength = 0.05f;
+
+// Point on the unit sphere at band b (0 at the top) and slice s.
+vec3f unitSpherePoint(int band, int slice) {
+  const double latitude = M_PI * band / kBands;
+  const double longitude = 2 * M_PI * slice / kSlices;
+  return vec3f(static_cast<float>(std::sin(latitude) * std::cos(longitude)),
+               static_cast<float>(std::cos(latitude)),
+               static_cast<float>(-std::sin(latitude) * std::sin(longitude)));
+}
+
+void drawSphere(const vec3f& centre, float radius) {
+  for (int band = 0; band < kBands; ++band) {
+    glBegin(GL_QUAD_STRIP);
+    // Lower point first, so the quads wind counter-clockwise seen from
+    // outside and survive back-face culling.
+    for (int slice = 0; slice <= kSlices; ++slice) {
+      for (int b : {band + 1, band}) {
+        const vec3f n = unitSpherePoint(b, slice);
+        const vec3f v = centre + radius * n;
+        glNormal3f(n.x, n.y, n.z);
+        glVertex3f(v.x, v.y, v.z);
+      }
+    }
+    glEnd();
+  }
+}
+
+void drawShotBalls() {
+  const auto& bodies = sandbox.world.objects;
+  if (bodies.size() < 2) return;
+  glEnable(GL_LIGHTING);
+  glColor3f(1.0f, 0.55f, 0.1f);
+  for (size_t i = 1; i < bodies.size(); ++i) {
+    if (bodies[i]->shape != Veruruve::Physics::Sphere) continue;
+    drawSphere(bodies[i]->position, static_cast<const VolumeSphere*>(bodies[i])->radius);
+  }
+  glDisable(GL_LIGHTING);
+}
+
+// A room's gravity direction as a colour: each axis from 0.2 (negative) to 1
+// (positive), so the usual downward rooms are all alike and turned rooms
+// stand out.
+void gravityColour(const vec3f& g, float brightness, float out[3]) {
+  const vec3f d = normalised(g);
+  const float axes[3] = {d.x, d.y, d.z};
+  for (int i = 0; i < 3; ++i) out[i] = brightness * (0.6f + 0.4f * axes[i]);
+}
+
+bool ballIsIn(uint32_t room) {
+  const Volume* ball = Sandbox_Ball();
+  if (!ball) return false;
+  for (uint32_t k : ball->containerIndices)
+    if (k == room) return true;
+  return false;
+}
+
+void drawFaceEdges(const CollisionBox& room, const CollisionFace& face) {
+  const size_t count = face.vertices.size();
+  for (size_t j = 0; j < count; ++j) {
+    const vec3f a = transformPoint(room.worldTransform, face.vertices[j]);
+    const vec3f b = transformPoint(room.worldTransform, face.vertices[(j + 1) % count]);
+    glVertex3f(a.x, a.y, a.z);
+    glVertex3f(b.x, b.y, b.z);
+  }
+}
+
+void drawRooms() {
+  const bool highlight = instruments.rooms == RoomDrawing::RoomsAndBallRooms;
+  const auto& rooms = sandbox.world.containers;
+  for (uint32_t k = 0; k < rooms.size(); ++k) {
+    const CollisionBox& room = *rooms[k];
+    const bool lit = highlight && ballIsIn(k);
+    float colour[3];
+    gravityColour(room.gravity, 1.0f, colour);
+    // Solid faces: full lines in the room's colour, white and wide for the
+    // rooms the ball is in.
+    glLineWidth(lit ? 3.0f : 1.0f);
+    if (lit)
+      glColor3f(1, 1, 1);
+    else
+      glColor3f(colour[0], colour[1], colour[2]);
+    glBegin(GL_LINES);
+    for (const CollisionFace& face : room.collisionFaces)
+      if (face.flags != Veruruve::Physics::kOpenFace) drawFaceEdges(room, face);
+    glEnd();
+    // Open faces: dim and dashed.
+    glLineWidth(1.0f);
+    glEnable(GL_LINE_STIPPLE);
+    glLineStipple(1, 0x0F0F);
+    glColor3f(0.4f * colour[0], 0.4f * colour[1], 0.4f * colour[2]);
+    glBegin(GL_LINES);
+    for (const CollisionFace& face : room.collisionFaces)
+      if (face.flags == Veruruve::Physics::kOpenFace) drawFaceEdges(room, face);
+    glEnd();
+    glDisable(GL_LINE_STIPPLE);
+  }
+}
+
+void arrow(const vec3f& from, const vec3f& to) {
+  glVertex3f(from.x, from.y, from.z);
+  glVertex3f(to.x, to.y, to.z);
+}
+
+void drawContacts() {
+  const std::vector<Contact>& contacts = sandbox.world.stepContacts;
+  glPointSize(5.0f);
+  glColor3f(1, 0.2f, 0.2f);
+  glBegin(GL_POINTS);
+  for (const Contact& c : contacts) glVertex3f(c.point.x, c.point.y, c.point.z);
+  glEnd();
+  glPointSize(1.0f);
+
+  // The normal is the way the contact pushed its body: against the
+  // correction, which a body has subtracted (the first sphere of a pair
+  // adds it, and is pushed along it).
+  glBegin(GL_LINES);
+  glColor3f(1, 1, 0.2f);
+  for (const Contact& c : contacts) {
+    const bool pair = c.other && c.other->shape == Veruruve::Physics::Sphere;
+    const vec3f direction = normalised(pair ? c.correction : -c.correction);
+    arrow(c.point, c.point + (kNormalBaseLength + kNormalPerCorrection * length(c.correction)) *
+                                 direction);
+  }
+  // Velocity (green) and gravity (blue) of every ball from its centre.
+  for (const Volume* body : sandbox.world.objects) {
+    glColor3f(0.2f, 1, 0.2f);
+    arrow(body->position, body->position + kVelocityArrowSteps * body->velocity);
+    glColor3f(0.3f, 0.5f, 1);
+    arrow(body->position, body->position + kGravityArrowLength * normalised(body->gravity));
+  }
+  glEnd();
+}
+
+}  // namespace
+
+void Instruments_DrawScene() {
+  drawShotBalls();
+  if (instruments.rooms == RoomDrawing::Off && !instruments.contacts) return;
+  // The room outlines lie on the chamber's walls: a slightly nearer depth
+  // range keeps them from fighting with the walls' own depth.
+  glDepthRange(0.0, 0.9995);
+  if (instruments.rooms != RoomDrawing::Off) drawRooms();
+  if (instruments.contacts) drawContacts();
+  glDepthRange(0.0, 1.0);
+}

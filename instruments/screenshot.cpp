@@ -1,0 +1,3 @@
+#include "instruments/instruments.h"
+
+void Instruments_EndFrame() { instruments.screenshotRequested = false; }
