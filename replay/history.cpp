@@ -21,26 +21,45 @@ std::uint32_t indexOf(const std::vector<T*>& list, const void* item) {
   return static_cast<std::uint32_t>(list.size());
 }
 
-bool capture(const PhysicsWorld& world, WorldState& state) {
+void saveContacts(const PhysicsWorld& world, const std::vector<Contact>& contacts,
+                  std::vector<SavedContact>& saved) {
+  saved.clear();
+  for (const Contact& contact : contacts) {
+    SavedContact c;
+    c.point = contact.point;
+    c.correction = contact.correction;
+    c.body = indexOf(world.objects, contact.body);
+    c.otherIsRoom = indexOf(world.objects, contact.other) == world.objects.size();
+    c.other = c.otherIsRoom ? indexOf(world.containers, contact.other)
+                            : indexOf(world.objects, contact.other);
+    saved.push_back(c);
+  }
+}
+
+// A party that is no longer in the world comes back as null.
+void restoreContacts(const std::vector<SavedContact>& saved, PhysicsWorld& world,
+                     std::vector<Contact>& contacts) {
+  contacts.clear();
+  for (const SavedContact& c : saved) {
+    Contact contact;
+    contact.point = c.point;
+    contact.correction = c.correction;
+    contact.body = c.body < world.objects.size() ? world.objects[c.body] : nullptr;
+    if (c.otherIsRoom)
+      contact.other = c.other < world.containers.size() ? world.containers[c.other] : nullptr;
+    else
+      contact.other = c.other < world.objects.size() ? world.objects[c.other] : nullptr;
+    contacts.push_back(contact);
+  }
+}
+
+void capture(const PhysicsWorld& world, WorldState& state) {
   // Copy-assigning into the slot's bodies reuses their memory.
   state.bodies.resize(world.objects.size());
-  for (std::size_t i = 0; i < world.objects.size(); ++i) {
-    const auto* sphere = dynamic_cast<const CollisionSphere*>(world.objects[i]);
-    if (!sphere) return false;
-    state.bodies[i] = *sphere;
-  }
-  state.contacts.clear();
-  for (const Contact& contact : world.contacts) {
-    SavedContact saved;
-    saved.point = contact.point;
-    saved.correction = contact.correction;
-    saved.body = indexOf(world.objects, contact.body);
-    saved.otherIsRoom = indexOf(world.objects, contact.other) == world.objects.size();
-    saved.other = saved.otherIsRoom ? indexOf(world.containers, contact.other)
-                                    : indexOf(world.objects, contact.other);
-    state.contacts.push_back(saved);
-  }
-  return true;
+  for (std::size_t i = 0; i < world.objects.size(); ++i)
+    state.bodies[i] = *static_cast<const CollisionSphere*>(world.objects[i]);
+  saveContacts(world, world.contacts, state.contacts);
+  saveContacts(world, world.stepContacts, state.stepContacts);
 }
 
 void restore(const WorldState& state, PhysicsWorld& world) {
@@ -58,18 +77,8 @@ void restore(const WorldState& state, PhysicsWorld& world) {
       world.objects[i] = new CollisionSphere(state.bodies[i]);
     }
   }
-  world.contacts.clear();
-  for (const SavedContact& saved : state.contacts) {
-    Contact contact;
-    contact.point = saved.point;
-    contact.correction = saved.correction;
-    contact.body = saved.body < world.objects.size() ? world.objects[saved.body] : nullptr;
-    if (saved.otherIsRoom)
-      contact.other = saved.other < world.containers.size() ? world.containers[saved.other] : nullptr;
-    else
-      contact.other = saved.other < world.objects.size() ? world.objects[saved.other] : nullptr;
-    world.contacts.push_back(contact);
-  }
+  restoreContacts(state.contacts, world, world.contacts);
+  restoreContacts(state.stepContacts, world, world.stepContacts);
 }
 
 }  // namespace
@@ -125,7 +134,7 @@ std::size_t History_Bytes(const History& history) {
   std::size_t bytes = history.slots.capacity() * sizeof(WorldState);
   for (const WorldState& state : history.slots) {
     bytes += state.bodies.capacity() * sizeof(CollisionSphere);
-    bytes += state.contacts.capacity() * sizeof(SavedContact);
+    bytes += (state.contacts.capacity() + state.stepContacts.capacity()) * sizeof(SavedContact);
     for (const CollisionSphere& body : state.bodies)
       bytes += body.containerIndices.capacity() * sizeof(std::uint32_t);
   }

@@ -31,11 +31,12 @@ struct SavedContact {
 };
 
 // The world's state after one step: every body whole (the object list itself,
-// in order) and the contacts the step left. Rooms never change and are not
-// kept.
+// in order) and the contacts the step left (its last pass's, and all of its
+// passes'). Rooms never change and are not kept.
 struct WorldState {
   std::vector<Veruruve::Physics::CollisionSphere> bodies;
   std::vector<SavedContact> contacts;
+  std::vector<SavedContact> stepContacts;
 };
 
 // A ring of the last kHistoryCapacity states, numbered by step (0: the state
@@ -162,3 +163,52 @@ void ReplaySchedule_Pushes(ReplaySchedule& schedule, std::uint64_t step, std::ve
 // The bodies that join just before step, in the order they join.
 void ReplaySchedule_Bodies(ReplaySchedule& schedule, std::uint64_t step,
                            std::vector<SimBody>* out);
+
+// ---- In the window -----------------------------------------------------------
+// The scene and the instruments enter here through a few calls; with none of
+// the rewind keys pressed and no --replay, nothing here changes a step, a
+// frame or a file.
+
+// Most bodies a played-back file may add, as many as B can shoot.
+constexpr std::size_t kMaxReplayBodies = 64;
+
+struct ReplayWindowState {
+  History history;
+  SessionLog log;
+  bool playing = false;  // chamber --replay: the session comes from a file
+  std::string playbackPath;
+  SimOptions playback;   // the file's options
+  ReplaySchedule schedule;
+  std::uint64_t scheduledStep = 0;  // last step fed from the file
+  std::vector<int> keysDown;        // rewind keys down in the previous frame
+};
+
+extern ReplayWindowState replay;
+
+// Reads and checks a replay file for chamber --replay, before any window
+// opens: options, step ranges, bodies, and the container file it names. On
+// success the program plays it; on failure error is one line naming the file
+// and line.
+bool Replay_LoadPlayback(const std::string& path, std::string* error);
+bool Replay_Playing();
+// The container file the scene loads: "0.ctr", or the one a replay names.
+const char* Replay_ContainerPath();
+
+// At the end of every start-up of the scene: a new session, recorded from
+// the world as it is (a played-back file first sets the ball's start).
+void Replay_BeginSession();
+// A push the arrow keys add to the ball's force for the coming step.
+void Replay_NotePush(const vec3f& force);
+// Around every physics step of the scene. In playback, the file's bodies
+// and pushes for the step go into the world just before it.
+void Replay_BeforeStep();
+void Replay_AfterStep();
+// Per frame, after the instrument keys: "," and "." (with Shift, 10 steps)
+// while paused, F8.
+void Replay_Update();
+// The step line shown outside the debug panel; none while the physics runs
+// at the newest step of a live session.
+std::vector<std::string> Replay_StatusLines();
+// Writes the session up to the step in view as "replay-NNNN.txt" and
+// "replay-NNNN.csv" in the working directory, with one console line.
+void Replay_SaveSession();
