@@ -102,6 +102,7 @@ void Replay_BeginSession() {
   if (replay.playing && !world.objects.empty()) {
     world.objects[0]->position = replay.playback.start;
     world.objects[0]->velocity = replay.playback.velocity;
+    ReplaySchedule_Start(replay.schedule, replay.playback);
     replay.scheduledStep = 0;
   }
   History_Clear(replay.history);
