@@ -108,7 +108,10 @@ void Replay_BeginSession() {
   History_Clear(replay.history);
   History_Record(replay.history, world);
   SessionLog_Begin(replay.log, world);
-  if (replay.playing && replay.playback.steps == 0) Instruments_SetPaused(true);
+  if (replay.playing && replay.playback.steps == 0) {
+    Instruments_SetPaused(true);
+    printf("Replay ended at step 0\n");
+  }
 }
 
 void Replay_NotePush(const vec3f& force) { SessionLog_NotePush(replay.log, force); }
@@ -128,8 +131,10 @@ void Replay_AfterStep() {
   SessionLog_AfterStep(replay.log, sandbox.world);
   History_Record(replay.history, sandbox.world);
   // The end of a played-back session: everything stops there to be looked at.
-  if (replay.playing && replay.history.current == replay.playback.steps)
+  if (replay.playing && replay.history.current == replay.playback.steps) {
     Instruments_SetPaused(true);
+    printf("Replay ended at step %llu\n", static_cast<unsigned long long>(replay.playback.steps));
+  }
 }
 
 void Replay_Update() {

@@ -215,7 +215,11 @@ bool SimOptions_Parse(int argc, const char* const* argv, SimOptions* options, st
 
 bool SimOptions_ParseFile(const std::string& path, SimOptions* options, std::string* error) {
   std::string text;
-  if (!readWholeFile(path, &text, error)) return false;
+  return readWholeFile(path, &text, error) && SimOptions_ParseText(text, path, options, error);
+}
+
+bool SimOptions_ParseText(const std::string& text, const std::string& path, SimOptions* options,
+                          std::string* error) {
   std::size_t begin = 0;
   for (std::uint64_t number = 1; begin < text.size(); ++number) {
     std::size_t end = text.find('\n', begin);

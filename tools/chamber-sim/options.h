@@ -47,6 +47,11 @@ bool SimOptions_Parse(int argc, const char* const* argv, SimOptions* options, st
 // allowed inside a file.
 bool SimOptions_ParseFile(const std::string& path, SimOptions* options, std::string* error);
 
+// The same from the text of an options file; name stands for the file in
+// messages.
+bool SimOptions_ParseText(const std::string& text, const std::string& name, SimOptions* options,
+                          std::string* error);
+
 // Checks what only the whole set of options can tell (a body joining after
 // the last step); call once all options are read.
 bool SimOptions_Check(const SimOptions& options, std::string* error);
