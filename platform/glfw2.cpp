@@ -10,6 +10,8 @@ namespace {
 using glfw3bridge::Key;
 
 GLFWwindowsizefun sizeCallback = nullptr;
+// True between a successful glfwInit and the next glfwTerminate.
+bool initialised = false;
 // True while the size callback runs: a glfwSwapBuffers made from inside it
 // swaps without processing events, so the callback never re-enters itself.
 bool inSizeCallback = false;
@@ -50,16 +52,21 @@ bool specialKey(int key, Key* out) {
 
 int glfwInit() {
   glfw3bridge::onResize = deliverSize;
-  return glfw3bridge::init() ? 1 : 0;
+  initialised = Platform_TryDisplayCall("cannot initialise the window library", glfw3bridge::init,
+                                        glfw3bridge::lastError);
+  return initialised ? 1 : 0;
 }
 
 void glfwTerminate() {
   sizeCallback = nullptr;
+  initialised = false;
   glfw3bridge::terminate();
 }
 
 int glfwOpenWindow(int width, int height, int redbits, int greenbits, int bluebits,
                    int alphabits, int depthbits, int stencilbits, int mode) {
+  // glfwInit has already said why nothing can open.
+  if (!initialised) return 0;
   if (mode != GLFW_WINDOW && mode != GLFW_FULLSCREEN) return 0;
   // 2.x derived a missing side from the other one at 4:3.
   if (width == 0 && height == 0) {
@@ -80,10 +87,15 @@ int glfwOpenWindow(int width, int height, int redbits, int greenbits, int bluebi
   const int depth = depthbits > 24 ? depthbits : 24;
   const int stencil = stencilbits > 0 ? stencilbits : 0;
   const int alpha = alphabits > 0 ? alphabits : 0;
-  return glfw3bridge::openWindow(width, height, red, green, blue, alpha, depth, stencil,
-                                 mode == GLFW_FULLSCREEN, "GLFW Window")
-             ? 1
-             : 0;
+  const bool fullscreen = mode == GLFW_FULLSCREEN;
+  const bool opened = Platform_TryDisplayCall(
+      "cannot open the window",
+      [&] {
+        return glfw3bridge::openWindow(width, height, red, green, blue, alpha, depth, stencil,
+                                       fullscreen, "GLFW Window");
+      },
+      glfw3bridge::lastError);
+  return opened ? 1 : 0;
 }
 
 int glfwGetWindowParam(int param) {

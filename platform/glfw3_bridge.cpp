@@ -10,6 +10,11 @@ void (*onResize)(int width, int height) = nullptr;
 namespace {
 
 GLFWwindow* window = nullptr;
+std::string lastErrorText;
+
+// GLFW's errors are kept, not printed: a failure reaches the caller through
+// the return value, and the caller prints this text only when it gives up.
+void recordError(int, const char* description) { lastErrorText = description ? description : ""; }
 // Latest size reported by GLFW during event processing, delivered after it.
 bool resizePending = false;
 int pendingWidth = 0;
@@ -56,11 +61,12 @@ int glfw3Key(Key key) {
 }  // namespace
 
 bool init() {
-  // A failed call (no display, say) is reported through the return value;
-  // GLFW's own error printing is not wanted on the console.
-  glfwSetErrorCallback(nullptr);
+  lastErrorText.clear();
+  glfwSetErrorCallback(recordError);
   return glfwInit() == GLFW_TRUE;
 }
+
+std::string lastError() { return lastErrorText; }
 
 void terminate() {
   window = nullptr;
@@ -79,7 +85,10 @@ bool openWindow(int width, int height, int red, int green, int blue, int alpha, 
   glfwWindowHint(GLFW_DEPTH_BITS, depth);
   glfwWindowHint(GLFW_STENCIL_BITS, stencil);
   GLFWmonitor* monitor = fullscreen ? glfwGetPrimaryMonitor() : nullptr;
-  if (fullscreen && !monitor) return false;
+  if (fullscreen && !monitor) {
+    lastErrorText = "no monitor for a full-screen window";
+    return false;
+  }
   window = glfwCreateWindow(width, height, title, monitor, nullptr);
   if (!window) return false;
   glfwMakeContextCurrent(window);

@@ -3,6 +3,8 @@
 // names with the 2.x key codes but not their values).
 #pragma once
 
+#include <string>
+
 namespace glfw3bridge {
 
 // Special keys the 2.x layer knows, by meaning rather than by number.
@@ -12,7 +14,10 @@ enum class Key {
   F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12,
 };
 
+// Initialises GLFW with an error callback that records its errors.
 bool init();
+// The description of the last error GLFW reported, "" when none since init.
+std::string lastError();
 void terminate();
 // Creates the window and makes its context current; fullscreen takes the
 // primary monitor. Returns false when no window could be made.

@@ -8,6 +8,7 @@
 // pointer, window state) and drive the program's logic without a window.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,9 @@
 
 typedef void (*GLFWwindowsizefun)(int width, int height);
 
-// Initialises the library and starts its clock at 0. Returns 1 on success.
+// Initialises the library and starts its clock at 0, trying again for about a
+// second when the display cannot be reached (see Platform_TryDisplayCall).
+// Returns 1 on success.
 int glfwInit();
 // Closes the window, if any, and shuts the library down.
 void glfwTerminate();
@@ -66,7 +69,9 @@ void glfwTerminate();
 // the default; a depth buffer of at least 24 bits is always asked for. A width
 // or height of 0 is derived from the other side (4:3), 640 x 480 when both
 // are 0. Any mode other than GLFW_WINDOW or GLFW_FULLSCREEN, and a side out of
-// range, opens nothing. Returns 1 when the window is open, 0 otherwise.
+// range, opens nothing, and so does a library that failed to initialise. A
+// window the library fails to create is tried again for about a second.
+// Returns 1 when the window is open, 0 otherwise.
 int glfwOpenWindow(int width, int height, int redbits, int greenbits, int bluebits,
                    int alphabits, int depthbits, int stencilbits, int mode);
 // GLFW_OPENED: 1 while the window is open and the user has not closed it.
@@ -92,3 +97,15 @@ void glfwSetMousePos(int x, int y);
 std::vector<std::string> Platform_ListDirectory(const char* path);
 // Sleeps for the given number of milliseconds.
 void Platform_Sleep(int milliseconds);
+
+// A call that reaches the display server can fail for a moment (the server
+// refusing a connection while other clients come and go), so glfwInit and
+// glfwOpenWindow try it this many times, this far apart: about a second.
+constexpr int Platform_DisplayAttempts = 8;
+constexpr int Platform_DisplayRetryMilliseconds = 125;
+// Runs attempt until it returns true, at most Platform_DisplayAttempts times
+// with Platform_DisplayRetryMilliseconds of sleep between tries. When every
+// try fails, prints one line on stderr, "chamber: WHAT: ERROR", with the
+// window library's own text of its last error, and returns false.
+bool Platform_TryDisplayCall(const char* what, const std::function<bool()>& attempt,
+                             const std::function<std::string()>& lastError);

@@ -1,8 +1,9 @@
-// Directory listing and sleep, over POSIX.
+// Directory listing and sleep, over POSIX, and the retrying of display calls.
 #include <dirent.h>
 #include <time.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "platform/platform.h"
 
@@ -20,4 +21,15 @@ void Platform_Sleep(int milliseconds) {
   timespec request{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
   while (nanosleep(&request, &request) == -1 && errno == EINTR) {
   }
+}
+
+bool Platform_TryDisplayCall(const char* what, const std::function<bool()>& attempt,
+                             const std::function<std::string()>& lastError) {
+  for (int i = 0; i < Platform_DisplayAttempts; ++i) {
+    if (i > 0) Platform_Sleep(Platform_DisplayRetryMilliseconds);
+    if (attempt()) return true;
+  }
+  const std::string error = lastError();
+  std::fprintf(stderr, "chamber: %s: %s\n", what, error.empty() ? "no error text" : error.c_str());
+  return false;
 }

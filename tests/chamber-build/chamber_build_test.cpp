@@ -291,6 +291,28 @@ TEST(ChamberBuildTool, ErrorsNameTheFileAndLineAndExitWith2) {
   EXPECT_EQ(status, 1);
 }
 
+TEST(ChamberBuildTool, CreatesTheOutputDirectoryOrSaysWhichPathItCannotCreate) {
+  const std::string dir = ::testing::TempDir() + "chamber_build_directories";
+  std::system(("rm -rf " + dir + " && mkdir -p " + dir).c_str());
+  std::ofstream(dir + "/two.txt") << kTwoRooms;
+  std::ofstream(dir + "/a-file") << "in the way";
+  int status;
+  const std::string nested = dir + "/new/deeper/out";
+  std::string out = RunTool(std::string(CHAMBER_BUILD_TOOL) + " " + dir + "/two.txt " + nested, status);
+  EXPECT_EQ(status, 0) << out;
+  for (const char* name : {"/0.ctr", "/chamber.obj", "/chamber.mtl"})
+    EXPECT_FALSE(ReadFile(nested + name).empty()) << name;
+
+  // A path under a plain file cannot be a directory.
+  const std::string blocked = dir + "/a-file/out";
+  out = RunTool(std::string(CHAMBER_BUILD_TOOL) + " " + dir + "/two.txt " + blocked, status);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(out.rfind("chamber-build: cannot create directory " + blocked + ": ", 0), 0u) << out;
+  out = RunTool(std::string(CHAMBER_BUILD_TOOL) + " " + dir + "/two.txt " + dir + "/a-file", status);
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(out.find(dir + "/a-file"), std::string::npos) << out;
+}
+
 TEST(ChamberBuild, ReadingAContainerFileRejectsTruncationAndGarbage) {
   std::vector<Problem> problems;
   const std::string bytes = chamber::ContainerFileBytes(Parse(kTwoRooms, problems));

@@ -87,6 +87,57 @@ TEST_F(CoreTest, AWindowModeThatCannotOpenEndsAfterTheFirstFrame) {
   EXPECT_EQ(readFile("config.dat"), "640\n480\n32\n7\n");
 }
 
+// A display that refuses the library for a moment: the program opens its
+// window once the library comes up, and runs on; one that never comes up ends
+// the program after its first frame with one line on stderr saying why.
+struct DisplayFailureCase {
+  const char* name;
+  int initFailures, openFailures;
+  bool opens;
+  std::string stderrText;
+};
+
+TEST_F(CoreTest, PassingDisplayFailuresAreRetriedAndLastingOnesExplained) {
+  const std::string refused = "X11: Failed to open display :0";
+  const DisplayFailureCase cases[] = {
+      {"init fails twice", 2, 0, true, ""},
+      {"window fails twice", 0, 2, true, ""},
+      {"init fails up to the last try", Platform_DisplayAttempts - 1, 0, true, ""},
+      {"init never succeeds", 1000, 0, false,
+       "chamber: cannot initialise the window library: " + refused + "\n"},
+      {"window never opens", 0, 1000, false, "chamber: cannot open the window: " + refused + "\n"},
+  };
+  for (const DisplayFailureCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    core = CoreState();
+    Fake_Reset();
+    fake.initFailures = c.initFailures;
+    fake.openFailures = c.openFailures;
+    fake.errorText = refused;
+    ::testing::internal::CaptureStderr();
+    const int code = runProgram([](int swap) {
+      if (swap == 4) fake.keysDown = {GLFW_KEY_ESC};
+    });
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(errors, c.stderrText);
+    if (c.opens) {
+      EXPECT_EQ(fake.swaps, 5);  // the size callback's frame, then four frames
+      EXPECT_EQ(core.messageLog, concat({startUp, shutDown}));
+    } else {
+      EXPECT_EQ(fake.swaps, 1);  // the first frame finds no window and quits
+      EXPECT_FALSE(fake.windowOpen);
+      // Every try spent on the call that failed; none on a window after a
+      // library that never came up.
+      const bool initFailed = c.initFailures > 0;
+      EXPECT_EQ(initFailed ? fake.initAttempts : fake.openAttempts, Platform_DisplayAttempts);
+      if (initFailed) {
+        EXPECT_EQ(fake.openAttempts, 0);
+      }
+    }
+  }
+}
+
 TEST_F(CoreTest, F9ExportsTheLabelsLoggedSoFar) {
   runProgram([](int swap) {
     if (swap == 2) fake.keysDown = {GLFW_KEY_F9};

@@ -131,6 +131,35 @@ def test_no_display():
         expect_equal(s.wait_exit(), 0, "exit code")
         expect_equal(labels(s)[-len(SHUT_DOWN):], SHUT_DOWN, "shutdown labels")
         expect(not os.path.exists(s.path("config.dat")), "no settings saved without a window")
+        # After about a second of tries, one line says what failed.
+        reasons = [l for l in s.lines() if l.startswith("chamber: ")]
+        expect_equal(len(reasons), 1, "lines saying why no window opened")
+        expect(reasons[0].startswith("chamber: cannot initialise the window library: ")
+               and "display" in reasons[0].lower(), "the window library's own error text: %r" % reasons[0])
+
+
+def test_resets_while_clients_come_and_go():
+    # Other X clients connecting and disconnecting at the moment of a reset
+    # can make the display refuse the program's new connection for a moment;
+    # no number of resets may end the program.
+    with Session(files={"config.dat": "1024\n768\n32\n65537\n"}) as s:
+        s.wait_for_count("Core_MainLoop", 1)
+        churn = subprocess.Popen(
+            ["sh", "-c", "for i in 1 2; do (while :; do xdotool getmouselocation >/dev/null 2>&1; done) & done; wait"],
+            env=s.env, start_new_session=True)
+        try:
+            for reset in range(1, 31):
+                started = labels(s).count("Core_MainLoop")
+                s.hold(["F11"], lambda: labels(s).count("Core_MainLoop") > started,
+                       timeout=30, what="restart %d" % reset)
+                expect(s.running(), "the program keeps running after reset %d" % reset)
+                s.wait_for_count("Core_Initialize_SaveConfig", started + 1)
+        finally:
+            os.killpg(churn.pid, 9)
+            churn.wait()
+        expect(not any(l.startswith("chamber: ") for l in s.lines()), "no failure reported")
+        s.hold(["Escape"], lambda: not s.running(), what="the program to end")
+        expect_equal(s.wait_exit(), 0, "exit code")
 
 
 def test_hostile_settings():

@@ -4,9 +4,27 @@ FakePlatform fake;
 
 void Fake_Reset() { fake = FakePlatform(); }
 
+namespace {
+
+// One attempt of the library: fails while failures remain.
+bool attempt(int& failures, int& attempts) {
+  attempts += 1;
+  if (failures > 0) {
+    failures -= 1;
+    return false;
+  }
+  return true;
+}
+
+std::string lastError() { return fake.errorText; }
+
+}  // namespace
+
 int glfwInit() {
-  fake.initialised = true;
-  return 1;
+  fake.initialised = Platform_TryDisplayCall(
+      "cannot initialise the window library",
+      [] { return attempt(fake.initFailures, fake.initAttempts); }, lastError);
+  return fake.initialised ? 1 : 0;
 }
 
 void glfwTerminate() {
@@ -20,7 +38,12 @@ void glfwTerminate() {
 int glfwOpenWindow(int width, int height, int red, int green, int blue, int alpha, int depth,
                    int stencil, int mode) {
   fake.opens.push_back({width, height, red, green, blue, alpha, depth, stencil, mode});
-  if (fake.openFails || (mode != GLFW_WINDOW && mode != GLFW_FULLSCREEN)) return 0;
+  if (!fake.initialised || fake.openFails || (mode != GLFW_WINDOW && mode != GLFW_FULLSCREEN))
+    return 0;
+  if (!Platform_TryDisplayCall(
+          "cannot open the window", [] { return attempt(fake.openFailures, fake.openAttempts); },
+          lastError))
+    return 0;
   fake.windowOpen = true;
   fake.windowWidth = width;
   fake.windowHeight = height;

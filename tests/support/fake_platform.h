@@ -21,6 +21,14 @@ struct FakePlatform {
   int mouseX = 0, mouseY = 0;
   bool active = true;         // GLFW_ACTIVE while a window is open
   bool openFails = false;     // glfwOpenWindow opens nothing
+  // Attempts of the library that fail before one succeeds (a passing display
+  // failure); a large count never succeeds. errorText is what the library
+  // reports as its last error meanwhile.
+  int initFailures = 0;
+  int openFailures = 0;
+  std::string errorText;
+  int initAttempts = 0;
+  int openAttempts = 0;
   bool initialised = false;
   bool windowOpen = false;
   bool userClosed = false;    // the user closed the window

@@ -1,12 +1,14 @@
 // chamber-build DESCRIPTION [DIRECTORY]
 //   Checks a chamber description and writes 0.ctr, chamber.obj and
-//   chamber.mtl into DIRECTORY (default: the working directory).
+//   chamber.mtl into DIRECTORY (default: the working directory), creating
+//   DIRECTORY and its parents when they do not exist.
 // chamber-build --describe FILE.ctr
 //   Prints a container file as a description that builds it again.
 //
 // Exit codes: 0 done; 1 a file could not be read or written; 2 the
 // description (or container file) is wrong, or the command line is.
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -29,6 +31,17 @@ bool WriteWhole(const std::string& path, const std::string& text) {
   out.close();
   if (out) return true;
   std::fprintf(stderr, "chamber-build: cannot write %s\n", path.c_str());
+  return false;
+}
+
+// Creates directory and its parents when missing, as an output directory.
+bool MakeDirectory(const std::string& directory) {
+  if (directory.empty()) return true;
+  std::error_code error;
+  std::filesystem::create_directories(directory, error);
+  if (!error && std::filesystem::is_directory(directory, error)) return true;
+  std::fprintf(stderr, "chamber-build: cannot create directory %s: %s\n", directory.c_str(),
+               error ? error.message().c_str() : "a file of that name is in the way");
   return false;
 }
 
@@ -67,6 +80,7 @@ int Build(const std::string& path, std::string directory) {
     std::fprintf(stderr, "%s:%d: error: %s\n", path.c_str(), p.line, p.message.c_str());
   if (!problems.empty()) return 2;
 
+  if (!MakeDirectory(directory)) return 1;
   if (!directory.empty() && directory.back() != '/') directory += '/';
   if (!WriteWhole(directory + "0.ctr", chamber::ContainerFileBytes(chamber)) ||
       !WriteWhole(directory + "chamber.obj", chamber::ObjText(chamber, "chamber.mtl")) ||
