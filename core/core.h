@@ -109,6 +109,8 @@ void Core_UpdateMouse();
 
 // Replaces the file at path with bytes: writes a temporary file in the same
 // directory and renames it over the old one, so the file is always either the
-// old or the new complete file. False (and the old file untouched) when the
-// temporary file cannot be written or renamed.
+// old or the new complete file. The new file keeps the old one's permission
+// bits; through a symbolic link the link's target is replaced and the link
+// stays. False (and the old file untouched) when the old file cannot be
+// opened for writing, or the temporary file cannot be written or renamed.
 bool Core_ReplaceFile(const char* path, const std::string& bytes);

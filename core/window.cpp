@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <cstdio>
+
 #include "core/core.h"
 #include "platform/platform.h"
 
@@ -16,19 +18,43 @@ double Core_AspectRatio() {
   return static_cast<double>(width) / static_cast<double>(height);
 }
 
+// One line on stderr, so that a settings file no screen can satisfy is easy
+// to find; the console's label lines stay as they are.
+static void reportWindowFailure() {
+  const char* mode = core.windowMode == GLFW_WINDOW       ? "windowed"
+                     : core.windowMode == GLFW_FULLSCREEN ? "full-screen"
+                                                          : nullptr;
+  char modeText[32];
+  if (!mode) {
+    snprintf(modeText, sizeof modeText, "mode %u", static_cast<unsigned>(core.windowMode));
+    mode = modeText;
+  }
+  fprintf(stderr,
+          "chamber: the window asked for (%u x %u, %s, %d-bit colour) did not open; size and "
+          "mode come from config.dat, or the defaults when it is missing or invalid\n",
+          static_cast<unsigned>(core.width), static_cast<unsigned>(core.height), mode,
+          core.bitDepth);
+}
+
 void Core_OpenWindow() {
+  const int failuresReported = Platform_DisplayFailuresReported();
   glfwInit();
   core.width = 640;
   core.height = 480;
   core.windowMode = GLFW_WINDOW;
   core.bitDepth = 32;
   Core_Initialize_LoadConfig();
-  // The result is not examined: a window that failed to open is found closed
-  // by the first frame's update, which then quits.
+  // A window that failed to open is found closed by the first frame's
+  // update, which then quits; the user is only told what was asked for.
+  int opened = 0;
   if (core.bitDepth == 32)
-    glfwOpenWindow(core.width, core.height, 8, 8, 8, 8, 0, 0, core.windowMode);
+    opened = glfwOpenWindow(core.width, core.height, 8, 8, 8, 8, 0, 0, core.windowMode);
   if (core.bitDepth == 16)
-    glfwOpenWindow(core.width, core.height, 5, 6, 5, 0, 0, 0, core.windowMode);
+    opened = glfwOpenWindow(core.width, core.height, 5, 6, 5, 0, 0, 0, core.windowMode);
+  // When the window library gave a reason, the platform layer has printed
+  // it; otherwise the request itself was refused (a mode or size no window
+  // can have), and the settings file is the place to look.
+  if (!opened && Platform_DisplayFailuresReported() == failuresReported) reportWindowFailure();
   glfwSetWindowSizeCallback(Core_Initialize_WindowResizeCallback);
   glfwSetWindowTitle(Core_WindowTitle);
 }

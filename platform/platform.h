@@ -109,3 +109,6 @@ constexpr int Platform_DisplayRetryMilliseconds = 125;
 // window library's own text of its last error, and returns false.
 bool Platform_TryDisplayCall(const char* what, const std::function<bool()>& attempt,
                              const std::function<std::string()>& lastError);
+// How many such lines Platform_TryDisplayCall has printed since the program
+// started, so that a caller can tell whether a failure was already explained.
+int Platform_DisplayFailuresReported();

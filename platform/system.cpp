@@ -23,6 +23,10 @@ void Platform_Sleep(int milliseconds) {
   }
 }
 
+namespace {
+int displayFailuresReported = 0;
+}  // namespace
+
 bool Platform_TryDisplayCall(const char* what, const std::function<bool()>& attempt,
                              const std::function<std::string()>& lastError) {
   for (int i = 0; i < Platform_DisplayAttempts; ++i) {
@@ -31,5 +35,8 @@ bool Platform_TryDisplayCall(const char* what, const std::function<bool()>& atte
   }
   const std::string error = lastError();
   std::fprintf(stderr, "chamber: %s: %s\n", what, error.empty() ? "no error text" : error.c_str());
+  ++displayFailuresReported;
   return false;
 }
+
+int Platform_DisplayFailuresReported() { return displayFailuresReported; }

@@ -15,6 +15,7 @@ CHAMBER_PACKAGES=(
   clang libclang-rt-14-dev strace
   libtinyobjloader-dev
   libpng-dev libfast-float-dev x11-xserver-utils x11-xkb-utils
+  dpkg-dev
 )
 
 # Prints the packages of CHAMBER_PACKAGES that are not installed.

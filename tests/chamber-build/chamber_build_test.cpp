@@ -291,6 +291,19 @@ TEST(ChamberBuildTool, ErrorsNameTheFileAndLineAndExitWith2) {
   EXPECT_EQ(status, 1);
 }
 
+TEST(ChamberBuildTool, HelpGoesToStandardOutputAndExitsWith0) {
+  int status;
+  // stderr is thrown away: the usage must arrive on stdout.
+  const std::string out =
+      RunTool("(" + std::string(CHAMBER_BUILD_TOOL) + " --help 2>/dev/null)", status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(out.rfind("usage: chamber-build DESCRIPTION", 0), 0u) << out;
+  // Without arguments the usage is an error.
+  const std::string bare = RunTool("(" + std::string(CHAMBER_BUILD_TOOL) + " 2>/dev/null)", status);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(bare, "");
+}
+
 TEST(ChamberBuildTool, CreatesTheOutputDirectoryOrSaysWhichPathItCannotCreate) {
   const std::string dir = ::testing::TempDir() + "chamber_build_directories";
   std::system(("rm -rf " + dir + " && mkdir -p " + dir).c_str());

@@ -87,6 +87,42 @@ TEST_F(CoreTest, AWindowModeThatCannotOpenEndsAfterTheFirstFrame) {
   EXPECT_EQ(readFile("config.dat"), "640\n480\n32\n7\n");
 }
 
+// A window the layer refuses outright (no library error to pass on) leaves one
+// line on stderr naming what was asked for and where it came from.
+TEST_F(CoreTest, ARefusedWindowNamesTheSizeModeAndSettingsFile) {
+  const std::string tail =
+      " did not open; size and mode come from config.dat, or the defaults when it is missing or "
+      "invalid\n";
+  struct Case {
+    const char* settings;
+    std::string stderrText;
+  };
+  const Case cases[] = {
+      {"640\n480\n32\n7\n", "chamber: the window asked for (640 x 480, mode 7, 32-bit colour)" + tail},
+      {"800\n600\n16\n0\n", "chamber: the window asked for (800 x 600, mode 0, 16-bit colour)" + tail},
+      {"640\n480\n32\n65537\n", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.settings);
+    core = CoreState();
+    Fake_Reset();
+    writeFile("config.dat", c.settings);
+    ::testing::internal::CaptureStderr();
+    runProgram([](int) { fake.keysDown = {GLFW_KEY_ESC}; });
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.stderrText);
+  }
+  // A layer that opens nothing for its own reasons (a full-screen window
+  // with no screen for it, say) is explained the same way.
+  core = CoreState();
+  Fake_Reset();
+  writeFile("config.dat", "1024\n768\n32\n65538\n");
+  fake.openFails = true;
+  ::testing::internal::CaptureStderr();
+  runProgram([](int) {});
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "chamber: the window asked for (1024 x 768, full-screen, 32-bit colour)" + tail);
+}
+
 // A display that refuses the library for a moment: the program opens its
 // window once the library comes up, and runs on; one that never comes up ends
 // the program after its first frame with one line on stderr saying why.

@@ -4,6 +4,8 @@
 //   DIRECTORY and its parents when they do not exist.
 // chamber-build --describe FILE.ctr
 //   Prints a container file as a description that builds it again.
+// chamber-build --help
+//   Prints the usage on standard output.
 //
 // Exit codes: 0 done; 1 a file could not be read or written; 2 the
 // description (or container file) is wrong, or the command line is.
@@ -34,6 +36,11 @@ bool WriteWhole(const std::string& path, const std::string& text) {
   return false;
 }
 
+const char kUsage[] =
+    "usage: chamber-build DESCRIPTION [DIRECTORY]   write 0.ctr, chamber.obj, chamber.mtl\n"
+    "       chamber-build --describe FILE.ctr       print a container file as a description\n"
+    "       chamber-build --help                    this text\n";
+
 // Creates directory and its parents when missing, as an output directory.
 bool MakeDirectory(const std::string& directory) {
   if (directory.empty()) return true;
@@ -46,9 +53,7 @@ bool MakeDirectory(const std::string& directory) {
 }
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: chamber-build DESCRIPTION [DIRECTORY]   write 0.ctr, chamber.obj, chamber.mtl\n"
-               "       chamber-build --describe FILE.ctr       print a container file as a description\n");
+  std::fputs(kUsage, stderr);
   return 2;
 }
 
@@ -101,6 +106,10 @@ int Build(const std::string& path, std::string directory) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    std::fputs(kUsage, stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
   if (args.size() == 2 && args[0] == "--describe") return Describe(args[1]);
   if (args.size() >= 1 && args.size() <= 2 && !args[0].empty() && args[0][0] != '-')
     return Build(args[0], args.size() == 2 ? args[1] : std::string());

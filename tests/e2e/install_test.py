@@ -1,0 +1,98 @@
+"""End-to-end tests of the installed program: `cmake --install` into a
+temporary prefix, and the Debian package made by cpack, each running its
+shipped chamber under Xvfb. Usage: install_test.py NAME."""
+
+import os
+import shutil
+import subprocess
+import tempfile
+
+from harness import (Session, build_dir, expect, expect_equal, overlay_frames, run_test)
+
+CHAMBER_DIR = os.path.join("share", "chamber", "chamber")
+INSTALLED = sorted([
+    "bin/chamber", "bin/chamber-build", "bin/chamber-sim",
+    "share/chamber/chamber/0.ctr", "share/chamber/chamber/chamber.mtl",
+    "share/chamber/chamber/chamber.obj", "share/chamber/chamber/vera.ttf",
+    "share/doc/chamber/README.md", "share/doc/chamber/docs/chamber-format.md",
+    "share/doc/chamber/docs/chamber-sim.md", "share/doc/chamber/docs/screenshot.png",
+])
+
+
+def files_under(root):
+    return sorted(os.path.relpath(os.path.join(d, f), root)
+                  for d, _, names in os.walk(root) for f in names)
+
+
+def run_installed(prefix):
+    """Starts PREFIX/bin/chamber on PREFIX's shipped chamber from an empty
+    directory, under apitrace; checks that it loads the chamber and draws its
+    panel, and that the tools run."""
+    chamber = os.path.join(prefix, CHAMBER_DIR)
+    built = os.path.join(build_dir(), "data", "0.ctr")
+    with open(built, "rb") as a, open(os.path.join(chamber, "0.ctr"), "rb") as b:
+        expect(a.read() == b.read(), "the installed 0.ctr is the built one")
+    with Session(start=False) as s:
+        trace = os.path.join(tempfile.mkdtemp(prefix="chamber-trace-"), "trace")
+        try:
+            s.start(["apitrace", "trace", "-o", trace, os.path.join(prefix, "bin", "chamber"),
+                     chamber])
+            s.wait_for_count("Core_MainLoop", 1, timeout=60)
+            for line in ("Loading OBJ File 'chamber.obj'", "Loading MTL File 'chamber.mtl'"):
+                expect(line in s.lines(), "console line %r" % line)
+            s.wait_until(lambda: os.path.exists(os.path.join(chamber, "config.dat")),
+                         what="config.dat in the installed chamber")
+            s.hold(["Escape"], lambda: not s.running(), timeout=60, what="the program to end")
+            expect_equal(s.wait_exit(60), 0, "exit code")
+            frames = [f for f in overlay_frames(trace) if f]
+            expect(frames and frames[-1][0] == "Debug Data", "the panel is drawn with the font")
+            expect_equal(frames[-1][5], "Containers: 0 ", "the ball in the shipped chamber's hall")
+            expect_equal(sorted(os.listdir(s.dir)), [".stdout"], "nothing written elsewhere")
+        finally:
+            shutil.rmtree(os.path.dirname(trace), ignore_errors=True)
+    for tool in ("chamber-sim", "chamber-build"):
+        done = subprocess.run([os.path.join(prefix, "bin", tool), "--help"], timeout=30,
+                              stdout=subprocess.PIPE)
+        expect_equal(done.returncode, 0, tool + " --help")
+    done = subprocess.run([os.path.join(prefix, "bin", "chamber-sim"), "--steps", "3"],
+                          cwd=chamber, timeout=30, stdout=subprocess.PIPE)
+    expect_equal(len(done.stdout.decode().splitlines()), 4, "chamber-sim on the installed chamber")
+
+
+def test_installed_tree():
+    prefix = tempfile.mkdtemp(prefix="chamber-prefix-")
+    try:
+        subprocess.run([os.environ.get("CHAMBER_CMAKE", "cmake"), "--install", build_dir(),
+                        "--prefix", prefix], check=True, timeout=120, stdout=subprocess.DEVNULL)
+        expect_equal(files_under(prefix), INSTALLED, "installed files")
+        run_installed(prefix)
+    finally:
+        shutil.rmtree(prefix, ignore_errors=True)
+
+
+def test_debian_package():
+    work = tempfile.mkdtemp(prefix="chamber-deb-")
+    try:
+        subprocess.run([os.environ.get("CHAMBER_CPACK", "cpack"), "-G", "DEB", "--config",
+                        os.path.join(build_dir(), "CPackConfig.cmake"), "-B", work],
+                       check=True, timeout=300, stdout=subprocess.DEVNULL)
+        packages = [f for f in os.listdir(work) if f.endswith(".deb")]
+        expect_equal(len(packages), 1, "one package in %r" % os.listdir(work))
+        deb = os.path.join(work, packages[0])
+        fields = subprocess.run(["dpkg-deb", "--field", deb, "Package", "Depends"], check=True,
+                                timeout=60, stdout=subprocess.PIPE).stdout.decode()
+        expect("Package: chamber" in fields, fields)
+        # The libraries the programs link, as packages; libglfw3 brings in
+        # libgl1 and through it Mesa's drivers.
+        for package in ("libglfw3", "libfreetype6", "libglu1-mesa", "libstdc++6"):
+            expect(package in fields, "Depends names %s: %s" % (package, fields))
+        root = os.path.join(work, "root")
+        subprocess.run(["dpkg-deb", "-x", deb, root], check=True, timeout=60)
+        expect_equal(files_under(os.path.join(root, "usr")), INSTALLED, "packaged files")
+        run_installed(os.path.join(root, "usr"))
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    run_test("install_test.py", globals())
