@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <vector>
 
 #include "instruments/instruments.h"
 #include "sandbox/sandbox.h"
@@ -37,32 +38,54 @@ vec3f unitSpherePoint(int band, int slice) {
                static_cast<float>(-std::sin(latitude) * std::sin(longitude)));
 }
 
-void drawSphere(const vec3f& centre, float radius) {
+// Display list of a unit sphere in the current context; 0 until the first
+// shot ball is drawn, and again after every rebuild of the context.
+GLuint sphereList = 0;
+
+void compileUnitSphere() {
+  sphereList = glGenLists(1);
+  glNewList(sphereList, GL_COMPILE);
+  // One batch of triangles, each wound counter-clockwise seen from outside,
+  // so back-face culling keeps the near side.
+  glBegin(GL_TRIANGLES);
+  auto corner = [](int band, int slice) {
+    const vec3f n = unitSpherePoint(band, slice);
+    glNormal3f(n.x, n.y, n.z);
+    glVertex3f(n.x, n.y, n.z);
+  };
   for (int band = 0; band < kBands; ++band) {
-    glBegin(GL_QUAD_STRIP);
-    // Lower point first, so the quads wind counter-clockwise seen from
-    // outside and survive back-face culling.
-    for (int slice = 0; slice <= kSlices; ++slice) {
-      for (int b : {band + 1, band}) {
-        const vec3f n = unitSpherePoint(b, slice);
-        const vec3f v = centre + radius * n;
-        glNormal3f(n.x, n.y, n.z);
-        glVertex3f(v.x, v.y, v.z);
-      }
+    for (int slice = 0; slice < kSlices; ++slice) {
+      corner(band + 1, slice);
+      corner(band + 1, slice + 1);
+      corner(band, slice + 1);
+      corner(band + 1, slice);
+      corner(band, slice + 1);
+      corner(band, slice);
     }
-    glEnd();
   }
+  glEnd();
+  glEndList();
 }
 
 void drawShotBalls() {
   const auto& bodies = sandbox.world.objects;
   if (bodies.size() < 2) return;
+  if (sphereList == 0) compileUnitSphere();
   glEnable(GL_LIGHTING);
+  // The sphere is scaled to each ball's radius: normals need renormalising.
+  glEnable(GL_NORMALIZE);
   glColor3f(1.0f, 0.55f, 0.1f);
   for (size_t i = 1; i < bodies.size(); ++i) {
     if (bodies[i]->shape != Veruruve::Physics::Sphere) continue;
-    drawSphere(bodies[i]->position, static_cast<const VolumeSphere*>(bodies[i])->radius);
+    const vec3f& p = bodies[i]->position;
+    const float r = static_cast<const VolumeSphere*>(bodies[i])->radius;
+    glPushMatrix();
+    glTranslatef(p.x, p.y, p.z);
+    glScalef(r, r, r);
+    glCallList(sphereList);
+    glPopMatrix();
   }
+  glDisable(GL_NORMALIZE);
   glDisable(GL_LIGHTING);
 }
 
@@ -93,36 +116,51 @@ void drawFaceEdges(const CollisionBox& room, const CollisionFace& face) {
   }
 }
 
+// The edges of one room's faces, solid or open ones, in one batch of lines.
+void drawRoomEdges(const CollisionBox& room, bool open) {
+  glBegin(GL_LINES);
+  for (const CollisionFace& face : room.collisionFaces)
+    if ((face.flags == Veruruve::Physics::kOpenFace) == open) drawFaceEdges(room, face);
+  glEnd();
+}
+
+void setColour(const vec3f& gravity, float brightness) {
+  float colour[3];
+  gravityColour(gravity, brightness, colour);
+  glColor3f(colour[0], colour[1], colour[2]);
+}
+
 void drawRooms() {
-  const bool highlight = instruments.rooms == RoomDrawing::RoomsAndBallRooms;
   const auto& rooms = sandbox.world.containers;
+  std::vector<bool> highlighted(rooms.size(), false);
+  if (instruments.rooms == RoomDrawing::RoomsAndBallRooms)
+    for (uint32_t k = 0; k < rooms.size(); ++k) highlighted[k] = ballIsIn(k);
+  // Rooms share edges, and an edge drawn later at the same depth wins: open
+  // faces go first, then solid ones, then the rooms the ball is in.
+  glEnable(GL_LINE_STIPPLE);
+  glLineStipple(1, 0x0F0F);
   for (uint32_t k = 0; k < rooms.size(); ++k) {
-    const CollisionBox& room = *rooms[k];
-    const bool lit = highlight && ballIsIn(k);
-    float colour[3];
-    gravityColour(room.gravity, 1.0f, colour);
-    // Solid faces: full lines in the room's colour, white and wide for the
-    // rooms the ball is in.
-    glLineWidth(lit ? 3.0f : 1.0f);
-    if (lit)
-      glColor3f(1, 1, 1);
-    else
-      glColor3f(colour[0], colour[1], colour[2]);
-    glBegin(GL_LINES);
-    for (const CollisionFace& face : room.collisionFaces)
-      if (face.flags != Veruruve::Physics::kOpenFace) drawFaceEdges(room, face);
-    glEnd();
-    // Open faces: dim and dashed.
-    glLineWidth(1.0f);
-    glEnable(GL_LINE_STIPPLE);
-    glLineStipple(1, 0x0F0F);
-    glColor3f(0.4f * colour[0], 0.4f * colour[1], 0.4f * colour[2]);
-    glBegin(GL_LINES);
-    for (const CollisionFace& face : room.collisionFaces)
-      if (face.flags == Veruruve::Physics::kOpenFace) drawFaceEdges(room, face);
-    glEnd();
-    glDisable(GL_LINE_STIPPLE);
+    if (highlighted[k]) continue;
+    setColour(rooms[k]->gravity, 0.4f);  // open faces: dim and dashed
+    drawRoomEdges(*rooms[k], true);
   }
+  glDisable(GL_LINE_STIPPLE);
+  for (uint32_t k = 0; k < rooms.size(); ++k) {
+    if (highlighted[k]) continue;
+    setColour(rooms[k]->gravity, 1.0f);
+    drawRoomEdges(*rooms[k], false);
+  }
+  // The ball's rooms: white and wide, their open faces dashed.
+  glLineWidth(3.0f);
+  glColor3f(1, 1, 1);
+  for (uint32_t k = 0; k < rooms.size(); ++k) {
+    if (!highlighted[k]) continue;
+    glEnable(GL_LINE_STIPPLE);
+    drawRoomEdges(*rooms[k], true);
+    glDisable(GL_LINE_STIPPLE);
+    drawRoomEdges(*rooms[k], false);
+  }
+  glLineWidth(1.0f);
 }
 
 void arrow(const vec3f& from, const vec3f& to) {
@@ -161,6 +199,8 @@ void drawContacts() {
 }
 
 }  // namespace
+
+void Instruments_ContextRebuilt() { sphereList = 0; }
 
 void Instruments_DrawScene() {
   drawShotBalls();

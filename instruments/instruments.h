@@ -88,6 +88,9 @@ int Instruments_ShotBallCount();
 // The direction the camera looks along, in the world.
 vec3f Instruments_ViewDirection();
 
+// The OpenGL context was rebuilt: forget what was kept in the old one.
+// Makes no GL call.
+void Instruments_ContextRebuilt();
 // Drawing. In the 3D scene after the chamber (model-view holding the view):
 // shot balls, rooms, contacts.
 void Instruments_DrawScene();

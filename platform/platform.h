@@ -92,6 +92,18 @@ int glfwGetKey(int key);
 void glfwGetMousePos(int* x, int* y);
 void glfwSetMousePos(int x, int y);
 
+// Letter keys follow the keyboard layout: a printable key code means the key
+// that types that character now ('Q' is the key that types q, wherever it
+// sits). The window library reports key states by position on a US keyboard,
+// so the layer asks typedAt(position) for the upper-case character the key at
+// each US position types in the current layout (0 when it types none) and
+// returns the position that types character: its own US position when that
+// key types it, else the first other one that does, else its own US position
+// (a character no key types plainly, such as '[' on a French keyboard, stays
+// on its US key). Codes that are not printable characters are returned as
+// they are.
+int Platform_KeyPosition(int character, int (*typedAt)(int position));
+
 // Every entry name of a directory, "." and ".." included, in the order the
 // system lists them. Empty when the directory cannot be read.
 std::vector<std::string> Platform_ListDirectory(const char* path);

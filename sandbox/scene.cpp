@@ -72,6 +72,7 @@ void Sandbox_LoadTextures() {
   sandbox.directoryList = Platform_ListDirectory(".");
   loadModels();
 
+  Instruments_ContextRebuilt();
   sandbox.chamberList = glGenLists(1);
   glNewList(sandbox.chamberList, GL_COMPILE);
   // Without a model there is nothing to draw; the list stays empty.

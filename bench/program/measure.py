@@ -1,7 +1,11 @@
 """Measures the real program under Xvfb and llvmpipe with the shipped
 chamber: start-up time, frame cost, and resident memory.
 
-usage: python3 bench/program/measure.py [BUILD_DIR]   (default: build)
+usage: python3 bench/program/measure.py [BUILD_DIR] [--instruments]   (default: build)
+
+With --instruments it measures only the frame cost, with every instrument
+off against F2 (rooms with the ball's rooms highlighted), F3 (contacts) and
+F4 (plots) on and 64 shot balls, alternating the two in one run.
 
 Start-up: from just before exec to the return of the second buffer swap
 (the first is the cleared frame the size callback presents; the second is
@@ -19,7 +23,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
-os.environ["CHAMBER_BUILD_DIR"] = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
+ARGS = [a for a in sys.argv[1:] if not a.startswith("--")]
+os.environ["CHAMBER_BUILD_DIR"] = os.path.abspath(ARGS[0] if ARGS else "build")
 
 from harness import Session, chamber_files, program  # noqa: E402
 
@@ -44,18 +49,29 @@ def startup(runs=15):
     return times
 
 
-def frames(seconds=5.0):
+def all_instruments_on(s):
+    """F2 twice (rooms, then the ball's rooms highlighted too), F3, F4 and
+    64 shot balls; returns the time the last key went up."""
+    for key in ["F2", "F2", "F3", "F4"] + ["b"] * 64:
+        s.hold_for([key], 0.04)
+        time.sleep(0.04)
+    return time.time()
+
+
+def frames(seconds=5.0, instruments=False):
     with Session(files=chamber_files(), start=False) as s:
         log = os.path.join(s.dir, ".frames")
         s.env.update(LD_PRELOAD=TIMER, CHAMBER_FRAME_LOG=log)
         s.start()
         s.wait_for_count("Core_MainLoop", 1, timeout=60)
         s.window()
+        keys_done = all_instruments_on(s) if instruments else 0
         time.sleep(seconds)
         s.hold(["Escape"], lambda: not s.running(), what="the end")
         record = swaps(log)
-    # Skip the first second: shaders are compiled on first use.
-    start = record[0][0] + 1.0
+    # Skip the first second, when shaders are compiled on first use, and the
+    # frames in which the keys were being pressed.
+    start = max(record[0][0] + 1.0, keys_done + 0.2)
     costs = [t1 - t0 - slept for (t0, _), (t1, slept) in zip(record, record[1:]) if t0 > start]
     return costs
 
@@ -84,7 +100,26 @@ def memory(rebuilds=20):
     return before, after
 
 
+def describe(costs):
+    costs = sorted(costs)
+    return "median %.3f ms, 90th percentile %.3f ms over %d frames" % (
+        1000 * statistics.median(costs), 1000 * costs[int(0.9 * len(costs))], len(costs))
+
+
+def compare_instruments(rounds=2):
+    off, on = [], []
+    for _ in range(rounds):
+        off += frames()
+        on += frames(instruments=True)
+    print("frame cost, instruments off: " + describe(off))
+    print("frame cost, F2 F3 F4 on and 64 shot balls: " + describe(on))
+    print("ratio of medians: %.2f" % (statistics.median(on) / statistics.median(off)))
+
+
 def main():
+    if "--instruments" in sys.argv[1:]:
+        compare_instruments()
+        return
     times = startup()
     print("start-up: median %.1f ms, min %.1f ms, max %.1f ms over %d runs" % (
         1000 * statistics.median(times), 1000 * min(times), 1000 * max(times), len(times)))

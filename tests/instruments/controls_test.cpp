@@ -228,6 +228,19 @@ TEST_F(InstrumentsTest, ViewDirectionFollowsYawPitchAndBasis) {
   }
 }
 
+TEST_F(InstrumentsTest, InstrumentLettersFollowTheLayout) {
+  // Dvorak: p is typed by the US R key, b by the US N key.
+  fake.layout = {{'R', 'P'}, {'P', 'L'}, {'N', 'B'}, {'B', 'X'}};
+  tap('P');
+  EXPECT_FALSE(Instruments_Paused());
+  tap('R');
+  EXPECT_TRUE(Instruments_Paused());
+  tap('B');
+  EXPECT_EQ(Instruments_ShotBallCount(), 0);
+  tap('N');
+  EXPECT_EQ(Instruments_ShotBallCount(), 1);
+}
+
 // The rule the scene stepped by before the instruments existed: a step, with
 // the arrow pushes, whenever its time has come, then the next 16 ms later.
 struct ReferenceScene {
