@@ -15,11 +15,11 @@ constexpr std::uint64_t kMaxSteps = 1000000000;
 constexpr std::size_t kMaxFileBytes = 256u << 20;
 
 // The options that take a value, and what a bad value should have looked like.
-struct OptionSpec {
+struct KnownOption {
   const char* name;
   const char* form;  // appended to "bad value" messages; null: nothing to add
 };
-const OptionSpec kOptions[] = {
+const KnownOption kOptions[] = {
     {"--ctr", nullptr},
     {"--steps", "a whole number from 0 to 1000000000"},
     {"--start", "three finite numbers X,Y,Z"},
@@ -29,9 +29,9 @@ const OptionSpec kOptions[] = {
     {"--args", nullptr},
 };
 
-const OptionSpec* findOption(const std::string& name) {
-  for (const OptionSpec& spec : kOptions)
-    if (name == spec.name) return &spec;
+const KnownOption* findOption(const std::string& name) {
+  for (const KnownOption& option : kOptions)
+    if (name == option.name) return &option;
   return nullptr;
 }
 
