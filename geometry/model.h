@@ -46,9 +46,13 @@ struct Model {
   // Empties the four arrays and zeroes triangleCount; the name stays.
   void Clear();
   // Reads an OBJ file and the MTL libraries it names. False if the file
-  // cannot be opened.
+  // cannot be opened. Each file is read whole and closed before its first
+  // line is interpreted. The name after "usemtl" or "mtllib" may be empty
+  // (two spaces): "usemtl" then selects the name "", and "mtllib" reports
+  // the library's path, the directory alone, and reads nothing.
   bool LoadOBJ(const std::string& path);
-  // Appends the materials of one MTL file; a missing file adds nothing.
+  // Appends the materials of one MTL file; a missing file adds nothing. An
+  // empty name after "newmtl" starts a material named "".
   void LoadMTL(const std::string& path);
   // Appends a triangle with zero normals and returns its index.
   int32_t AddTriangle();

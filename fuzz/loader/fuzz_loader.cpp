@@ -1,7 +1,9 @@
 // Feeds arbitrary text to the OBJ/MTL loader: the bytes before the first NUL
 // are the OBJ file (after a line naming the MTL library), the rest the MTL
 // file. Whatever the input, every triangle left must index the vertex list
-// within range, since the drawing code reads the vertices it names.
+// within range, since the drawing code reads the vertices it names, and the
+// model must hold exactly the bits the plain reading of the rules gives
+// (tests/support/reference_model.h).
 #include <unistd.h>
 
 #include <cstdint>
@@ -11,6 +13,7 @@
 #include <string>
 
 #include "geometry/model.h"
+#include "tests/support/reference_model.h"
 
 namespace {
 
@@ -53,5 +56,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       check(static_cast<size_t>(t.vertexIndex[k]) < model.vertices.size());
     }
   for (const Material& m : model.materials) check(m.diffuse[3] == 1 && m.emissive[3] == 1);
+
+  Model reference;
+  check(LoadReferenceModel(reference, dir + "fuzz.obj"));
+  std::string difference;
+  if (!SameModel(model, reference, difference)) {
+    std::fprintf(stderr, "the loader and the reference differ: %s\n", difference.c_str());
+    std::abort();
+  }
   return 0;
 }
