@@ -3,9 +3,9 @@ chamber: start-up time, frame cost, and resident memory.
 
 usage: python3 bench/program/measure.py [BUILD_DIR] [--instruments]   (default: build)
 
-With --instruments it measures only the frame cost, with every instrument
-off against F2 (rooms with the ball's rooms highlighted), F3 (contacts) and
-F4 (plots) on and 64 shot balls, alternating the two in one run.
+With --instruments it measures only the frame cost: every instrument off;
+F2 (rooms, the ball's highlighted), F3 (contacts) and F4 (plots) on; 64 shot
+balls; and both together, taking turns in one run.
 
 Start-up: from just before exec to the return of the second buffer swap
 (the first is the cleared frame the size callback presents; the second is
@@ -49,23 +49,26 @@ def startup(runs=15):
     return times
 
 
-def all_instruments_on(s):
-    """F2 twice (rooms, then the ball's rooms highlighted too), F3, F4 and
-    64 shot balls; returns the time the last key went up."""
-    for key in ["F2", "F2", "F3", "F4"] + ["b"] * 64:
+DRAWINGS = ["F2", "F2", "F3", "F4"]  # rooms with the ball's highlighted, contacts, plots
+SHOTS = ["b"] * 64
+
+
+def press(s, keys):
+    """Presses each key in turn; returns the time the last one went up."""
+    for key in keys:
         s.hold_for([key], 0.04)
         time.sleep(0.04)
     return time.time()
 
 
-def frames(seconds=5.0, instruments=False):
+def frames(seconds=5.0, keys=()):
     with Session(files=chamber_files(), start=False) as s:
         log = os.path.join(s.dir, ".frames")
         s.env.update(LD_PRELOAD=TIMER, CHAMBER_FRAME_LOG=log)
         s.start()
         s.wait_for_count("Core_MainLoop", 1, timeout=60)
         s.window()
-        keys_done = all_instruments_on(s) if instruments else 0
+        keys_done = press(s, keys)
         time.sleep(seconds)
         s.hold(["Escape"], lambda: not s.running(), what="the end")
         record = swaps(log)
@@ -106,14 +109,19 @@ def describe(costs):
         1000 * statistics.median(costs), 1000 * costs[int(0.9 * len(costs))], len(costs))
 
 
-def compare_instruments(rounds=2):
-    off, on = [], []
+def compare_instruments(rounds=3):
+    """The three set-ups take turns, so that the load of a shared machine
+    falls on all of them alike."""
+    setups = [("instruments off", []), ("F2 F3 F4 on", DRAWINGS),
+              ("64 shot balls", SHOTS), ("F2 F3 F4 on and 64 shot balls", DRAWINGS + SHOTS)]
+    costs = {name: [] for name, _ in setups}
     for _ in range(rounds):
-        off += frames()
-        on += frames(instruments=True)
-    print("frame cost, instruments off: " + describe(off))
-    print("frame cost, F2 F3 F4 on and 64 shot balls: " + describe(on))
-    print("ratio of medians: %.2f" % (statistics.median(on) / statistics.median(off)))
+        for name, keys in setups:
+            costs[name] += frames(keys=keys)
+    off = statistics.median(costs["instruments off"])
+    for name, _ in setups:
+        print("frame cost, %s: %s; %.2f x off" % (name, describe(costs[name]),
+                                                  statistics.median(costs[name]) / off))
 
 
 def main():

@@ -32,7 +32,9 @@ class InstrumentsTest : public CoreTest {
     core.screen = Screen_Sandbox;
   }
   void TearDown() override {
-    ::testing::internal::GetCapturedStdout();
+    // The console is captured; a failure's messages went there too.
+    const std::string console = ::testing::internal::GetCapturedStdout();
+    if (HasFailure()) fprintf(stderr, "%s", console.c_str());
     Sandbox_Destroy();
     sandbox = SandboxState();
     instruments = InstrumentsState();
@@ -226,6 +228,58 @@ TEST_F(InstrumentsTest, ViewDirectionFollowsYawPitchAndBasis) {
     EXPECT_NEAR(d.y, forward.y, 1e-5);
     EXPECT_NEAR(d.z, forward.z, 1e-5);
   }
+}
+
+TEST_F(InstrumentsTest, DrawingKeysToggleOnEachPress) {
+  struct Case {
+    int key;
+    RoomDrawing rooms;
+    bool contacts, plots, help;
+  };
+  const Case presses[] = {
+      {GLFW_KEY_F2, RoomDrawing::Rooms, false, false, false},
+      {GLFW_KEY_F2, RoomDrawing::RoomsAndBallRooms, false, false, false},
+      {GLFW_KEY_F3, RoomDrawing::RoomsAndBallRooms, true, false, false},
+      {GLFW_KEY_F4, RoomDrawing::RoomsAndBallRooms, true, true, false},
+      {GLFW_KEY_F1, RoomDrawing::RoomsAndBallRooms, true, true, true},
+      {GLFW_KEY_F2, RoomDrawing::Off, true, true, true},
+      {GLFW_KEY_F3, RoomDrawing::Off, false, true, true},
+      {GLFW_KEY_F4, RoomDrawing::Off, false, false, true},
+      {GLFW_KEY_F1, RoomDrawing::Off, false, false, false},
+  };
+  for (const Case& c : presses) {
+    // Held for several frames: still one press.
+    frame({c.key});
+    frame({c.key});
+    frame({});
+    EXPECT_EQ(instruments.rooms, c.rooms) << c.key;
+    EXPECT_EQ(instruments.contacts, c.contacts) << c.key;
+    EXPECT_EQ(instruments.plots, c.plots) << c.key;
+    EXPECT_EQ(instruments.help, c.help) << c.key;
+  }
+}
+
+TEST_F(InstrumentsTest, PlotsKeepTenSecondsOfStepsWithEveryPassesContacts) {
+  for (int i = 0; i < 1500; ++i) frame({}, 0.010);  // 15 s: the ball lands and rests
+  const std::deque<StepSample>& samples = instruments.samples;
+  ASSERT_GT(samples.size(), 100u);
+  EXPECT_LE(samples.back().time - samples.front().time, kPlotSeconds);
+  EXPECT_GT(samples.back().time - samples.front().time, kPlotSeconds - 0.1);
+  // Resting on the floor: the first pass finds the contact, the second
+  // finds none and ends the step, so the last pass's list is empty while
+  // the step's keeps the contact.
+  EXPECT_TRUE(sandbox.world.contacts.empty());
+  ASSERT_FALSE(sandbox.world.stepContacts.empty());
+  EXPECT_EQ(samples.back().contacts, static_cast<int>(sandbox.world.stepContacts.size()));
+  EXPECT_EQ(sandbox.world.stepContacts[0].body, Sandbox_Ball());
+  EXPECT_NEAR(samples.back().ballSpeed, 0, 1e-3);
+
+  // A rebuilt window restarts the frame timer: older samples are dropped.
+  Sandbox_LoadTextures();
+  Core_ResetFrameTimer();
+  frame({}, 0.010);
+  frame({}, 0.010);
+  EXPECT_LE(samples.size(), 2u);
 }
 
 TEST_F(InstrumentsTest, InstrumentLettersFollowTheLayout) {
