@@ -3,14 +3,12 @@
 // session back.
 #include <cstdio>
 
-#include "core/core.h"
 #include "instruments/instruments.h"
 #include "platform/platform.h"
 #include "replay/replay.h"
 #include "sandbox/containers.h"
 #include "sandbox/sandbox.h"
 
-using Veruruve::Physics::PhysicsObject;
 using Veruruve::Physics::PhysicsWorld;
 using Veruruve::Physics::Volume;
 
