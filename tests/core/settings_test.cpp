@@ -34,6 +34,11 @@ INSTANTIATE_TEST_SUITE_P(
         ConfigCase{"AnyWhiteSpace", " 800 600\t32\n\n65537", 800, 600, 32, GLFW_WINDOW},
         // Any depth but 16 or 32 discards the whole file, size and mode too.
         ConfigCase{"Depth24IgnoresAll", "1024\n768\n24\n65538\n", 640, 480, 32, GLFW_WINDOW},
+        ConfigCase{"Depth64IgnoresAll", "1024\n768\n64\n65538\n", 640, 480, 32, GLFW_WINDOW},
+        ConfigCase{"Depth48IgnoresAll", "1024\n768\n48\n65538\n", 640, 480, 32, GLFW_WINDOW},
+        ConfigCase{"Depth33IgnoresAll", "1024\n768\n33\n65538\n", 640, 480, 32, GLFW_WINDOW},
+        ConfigCase{"Depth8IgnoresAll", "1024\n768\n8\n65538\n", 640, 480, 32, GLFW_WINDOW},
+        ConfigCase{"Depth0IgnoresAll", "1024\n768\n0\n65538\n", 640, 480, 32, GLFW_WINDOW},
         ConfigCase{"MissingModeGivesZero", "800\n600\n32\n", 800, 600, 32, 0},
         ConfigCase{"Garbage", "\x7f" "ELF\x01\x02garbage", 640, 480, 32, GLFW_WINDOW},
         ConfigCase{"Empty", "", 640, 480, 32, GLFW_WINDOW},

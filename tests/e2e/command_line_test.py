@@ -6,7 +6,6 @@ import os
 import subprocess
 import tempfile
 import shutil
-import time
 
 from harness import Session, chamber_files, expect, expect_equal, program, run_test
 
@@ -78,9 +77,16 @@ def test_directory():
                 f.write(content)
         s.start([program(), "chamber"])
         s.wait_for_count("Core_MainLoop", 1)
-        s.hold(["F9"], lambda: os.path.exists(os.path.join(chamber, "messages.txt")),
-               what="messages.txt in the chamber directory")
-        time.sleep(0.3)
+        messages = os.path.join(chamber, "messages.txt")
+
+        def exported():
+            # Written whole once it ends with the last start-up label.
+            try:
+                with open(messages) as f:
+                    return f.read().endswith("Core_MainLoop\n")
+            except OSError:
+                return False
+        s.hold(["F9"], exported, what="messages.txt in the chamber directory")
         s.hold(["Escape"], lambda: not s.running(), what="the program to end")
         expect_equal(s.wait_exit(), 0, "exit code")
         expect_equal(sorted(os.listdir(s.dir)), [".stdout", "chamber"],

@@ -3,7 +3,6 @@ driven with xdotool. Usage: frame_test.py NAME (one test per run)."""
 
 import os
 import subprocess
-import time
 
 from harness import Session, expect, expect_equal, run_test
 
@@ -27,6 +26,9 @@ REBUILD = ["Core_Initialize_WindowFullscreenSwap", "Core_Initialize_SaveConfig",
            "Menu_Unload", "Sandbox_Unload", "Core_Initialize_LoadConfig",
            "Core_Initialize_WindowResizeCallback", "Core_Initialize_SaveConfig",
            "Core_Initialize_Fonts", "Menu_LoadTextures", "Sandbox_LoadTextures"]
+
+
+SWAP = "Core_Initialize_WindowFullscreenSwap"
 
 
 def labels(session):
@@ -57,9 +59,8 @@ def test_f9_export():
     with Session() as s:
         s.wait_for_count("Core_MainLoop", 1)
         s.hold(["F9"], lambda: "Exporting Message Buffer" in s.lines(), what="the export")
-        time.sleep(0.3)  # released: no export is half-written any more
-        expect_equal(s.read("messages.txt"), "".join(l + "\n" for l in labels(s)),
-                     "messages.txt")
+        # The line comes before the file is written: wait for the file.
+        s.wait_for_file("messages.txt", "".join(l + "\n" for l in START_UP))
         expect_equal(labels(s), START_UP, "labels logged so far")
         expect("Exporting Message Buffer\n" not in s.read("messages.txt"),
                "the export line stays on the console")
@@ -68,8 +69,10 @@ def test_f9_export():
 def test_alt_enter():
     with Session() as s:
         s.wait_for_count("Core_MainLoop", 1)
-        s.hold(["Alt_L", "Return"], lambda: labels(s).count("Sandbox_LoadTextures") >= 2,
-               what="the full-screen rebuild")
+        # Each toggle is released as soon as the rebuild begins, so that it
+        # cannot repeat into the new window.
+        s.hold(["Alt_L", "Return"], lambda: SWAP in labels(s), what="the full-screen swap")
+        s.wait_for_count("Sandbox_LoadTextures", 2)
         s.wait_until(lambda: s.read("config.dat").endswith("65538\n"), what="config.dat mode")
         wid = s.window()
         s.wait_until(lambda: s.geometry(wid) == (1024, 768), what="a full-screen window")
@@ -77,8 +80,8 @@ def test_alt_enter():
         first = labels(s)
         expect_equal(first[len(START_UP):len(START_UP) + len(REBUILD)], REBUILD, "rebuild labels")
 
-        s.hold(["Alt_R", "Return"], lambda: labels(s).count("Sandbox_LoadTextures") >= 3,
-               what="the windowed rebuild")
+        s.hold(["Alt_R", "Return"], lambda: labels(s).count(SWAP) >= 2, what="the windowed swap")
+        s.wait_for_count("Sandbox_LoadTextures", 3)
         s.wait_until(lambda: s.read("config.dat").endswith("65537\n"), what="config.dat mode")
         wid = s.window()
         expect(not override_redirect(s, wid), "back to an ordinary window")
@@ -88,8 +91,12 @@ def test_alt_enter():
 def test_f11_reset():
     with Session() as s:
         s.wait_for_count("Core_MainLoop", 1)
-        s.hold(["F11"], lambda: labels(s).count("Core_MainLoop") >= 2, what="the restart")
-        time.sleep(1.0)
+        # Released as soon as the reset begins: a key still held when the new
+        # window comes up repeats into it, and resets again.
+        s.hold(["F11"], lambda: "Core_Reset" in labels(s), what="the reset")
+        s.wait_for_count("Core_MainLoop", 2)
+        # The new window comes up and takes the focus.
+        s.window()
         expect(s.running(), "the program keeps running after a reset")
         expect_equal(labels(s), START_UP + ["Core_Reset"] + SHUT_DOWN + START_UP,
                      "labels of a reset")

@@ -146,7 +146,7 @@ class Session:
         with open(self.path(name), "rb") as f:
             return f.read().decode("latin-1")
 
-    def wait_until(self, condition, timeout=20, what="condition"):
+    def wait_until(self, condition, timeout=20, what="condition", interval=0.05):
         deadline = time.time() + timeout
         while time.time() < deadline:
             value = condition()
@@ -155,8 +155,30 @@ class Session:
             if self.proc and self.proc.poll() is not None and not condition():
                 raise Failure("program exited (code %s) while waiting for %s; output:\n%s"
                               % (self.proc.returncode, what, self.output()[-3000:]))
-            time.sleep(0.05)
+            time.sleep(interval)
         raise Failure("timed out waiting for %s; output:\n%s" % (what, self.output()[-3000:]))
+
+    def wait_for_file(self, name, content, timeout=20):
+        """Waits until the file name holds exactly content (text)."""
+        def holds():
+            try:
+                return self.read(name) == content
+            except OSError:
+                return False
+        return self.wait_until(holds, timeout, "%s to hold %r" % (name, content))
+
+    def wait_for_frame(self, condition, timeout=60, what="a traced frame"):
+        """Waits until the last frame written to the session's trace satisfies
+        condition (called with the frame's overlay lines). apitrace writes
+        its file in chunks, so the last frame there may lag the screen by a
+        second or two."""
+        def last_ok():
+            try:
+                frames = overlay_frames(self.trace, last=1)
+            except subprocess.CalledProcessError:
+                return False  # a chunk half-written: read again
+            return bool(frames) and bool(frames[-1]) and condition(frames[-1])
+        return self.wait_until(last_ok, timeout, what, interval=0.3)
 
     def wait_for_count(self, line, count, timeout=20):
         return self.wait_until(lambda: self.lines().count(line) >= count, timeout,
@@ -201,6 +223,23 @@ class Session:
                     raise
                 time.sleep(0.05)
 
+    def shows_drawing(self, wid):
+        """Whether the window shows anything but black: a frame has been
+        drawn into it (the overlay's brackets are drawn even without a font
+        or a chamber)."""
+        fd, shot = tempfile.mkstemp(prefix="chamber-shot-", suffix=".png")
+        os.close(fd)
+        try:
+            subprocess.run(["import", "-window", wid, shot], env=self.env, check=True,
+                           timeout=60, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            raw = subprocess.run(["convert", shot, "-depth", "8", "rgb:-"], check=True,
+                                 timeout=60, stdout=subprocess.PIPE).stdout
+            return any(raw)
+        except subprocess.SubprocessError:
+            return False  # the window went away meanwhile: nothing seen
+        finally:
+            os.remove(shot)
+
     def geometry(self, wid):
         out = self.xdotool("getwindowgeometry", "--shell", wid)
         values = dict(line.split("=", 1) for line in out.split())
@@ -236,26 +275,66 @@ def trace_command(trace_path):
     return ["apitrace", "trace", "-o", trace_path, program()]
 
 
-def overlay_frames(trace_path):
-    """The overlay text of every frame of a trace: a list of frames, each the
-    list of lines printed (one glCallLists per line), in order."""
+def swap_calls(trace_path):
+    """The call numbers of the frame ends (glXSwapBuffers) of a trace, which
+    may still be being written."""
+    return [n for n, _ in numbered_calls(trace_path, "glXSwapBuffers")]
+
+
+def numbered_calls(trace_path, pattern):
+    """(call number, dumped text) of every call whose name matches pattern."""
+    dump = subprocess.run(["apitrace", "dump", "--grep=" + pattern, trace_path],
+                          check=True, timeout=300, stdout=subprocess.PIPE).stdout.decode()
+    calls = []
+    for line in dump.splitlines():
+        number, _, text = line.partition(" ")
+        if number.isdigit():
+            calls.append((int(number), text))
+    return calls
+
+
+def frame_calls(trace_path, pattern, last=None):
+    """The calls matching pattern, frame by frame: a list of frames, each a
+    list of (text of the call, content of its blob or None). With last, only
+    the last that many complete frames."""
+    calls = "*"
+    if last is not None:
+        swaps = swap_calls(trace_path)
+        if not swaps:
+            return []
+        first = swaps[-last - 1] + 1 if len(swaps) > last else 0
+        calls = "%d-%d" % (first, swaps[-1])
     blobs = tempfile.mkdtemp(prefix="chamber-blobs-")
     try:
         dump = subprocess.run(
-            ["apitrace", "dump", "--blobs", "--grep=glCallLists|glXSwapBuffers", trace_path],
+            ["apitrace", "dump", "--call-nos=no", "--blobs", "--calls=" + calls,
+             "--grep=%s|glXSwapBuffers" % pattern, trace_path],
             cwd=blobs, check=True, timeout=300, stdout=subprocess.PIPE).stdout.decode()
         frames, current = [], []
         for line in dump.splitlines():
-            if "glXSwapBuffers" in line:
+            if not line.strip():
+                continue
+            if line.startswith("glXSwapBuffers"):
                 frames.append(current)
                 current = []
-            elif "glCallLists" in line:
+                continue
+            blob = None
+            if 'blob("' in line:
                 name = line.split('blob("', 1)[1].split('"', 1)[0]
                 with open(os.path.join(blobs, name), "rb") as f:
-                    current.append(f.read().decode("latin-1"))
+                    blob = f.read()
+            current.append((line, blob))
         return frames
     finally:
         shutil.rmtree(blobs, ignore_errors=True)
+
+
+def overlay_frames(trace_path, last=None):
+    """The overlay text of every frame of a trace (or of the last that many):
+    a list of frames, each the list of lines printed (one glCallLists per
+    line), in order."""
+    return [[blob.decode("latin-1") for _, blob in frame]
+            for frame in frame_calls(trace_path, "glCallLists", last)]
 
 
 def gl_calls(trace_path, pattern):
@@ -263,6 +342,28 @@ def gl_calls(trace_path, pattern):
     dump = subprocess.run(["apitrace", "dump", "--call-nos=no", "--grep=" + pattern, trace_path],
                           check=True, timeout=300, stdout=subprocess.PIPE).stdout.decode()
     return [line for line in dump.splitlines() if line.strip()]
+
+
+class ReferenceGlyph:
+    """FreeType's own metrics and bitmap of one character code."""
+
+    def __init__(self, line):
+        fields = line.split()
+        self.advance, self.left, self.top, self.width, self.rows = (int(v) for v in fields[:5])
+        self.coverage = b"" if fields[5] == "-" else bytes.fromhex(fields[5])
+
+    def row(self, r):
+        return self.coverage[r * self.width:(r + 1) * self.width]
+
+
+def reference_glyphs(size=10):
+    """FreeType's glyphs of the test font at size points, by character code,
+    from the glyph_reference tool built with the tests."""
+    tool = os.environ.get("CHAMBER_GLYPH_REFERENCE") or os.path.join(
+        build_dir(), "tests", "e2e", "glyph_reference")
+    out = subprocess.run([tool, os.environ.get("CHAMBER_TEST_FONT", VERA), str(size)],
+                         check=True, timeout=60, stdout=subprocess.PIPE).stdout.decode()
+    return [ReferenceGlyph(line) for line in out.splitlines()]
 
 
 class _ClientMessage(ctypes.Structure):

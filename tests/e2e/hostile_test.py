@@ -44,10 +44,12 @@ def check_clean(s):
 
 
 def run_and_quit(s, frames_seconds=1.0):
-    """Waits for the window and some frames, then quits with ESC."""
+    """Waits for the window and its first drawn frame, lets frames run for
+    frames_seconds under the hostile input, then quits with ESC."""
     s.wait_for_count("Core_MainLoop", 1, timeout=90)
-    s.window(timeout=60)
-    time.sleep(frames_seconds)
+    wid = s.window(timeout=60)
+    s.wait_until(lambda: s.shows_drawing(wid), timeout=90, what="a drawn frame", interval=0.2)
+    time.sleep(frames_seconds)  # part of the input: how long the frames run
     expect(s.running(), "still running after its first frames")
     s.hold(["Escape"], lambda: not s.running(), timeout=60, what="the program to end")
     code = s.wait_exit(60)
@@ -124,8 +126,9 @@ def test_read_only_directory():
                                       stderr=subprocess.STDOUT, start_new_session=True)
             s.wait_for_count("Core_MainLoop", 1, timeout=90)
             s.hold(["F9"], lambda: "Exporting Message Buffer" in s.lines(), what="the export")
-            s.hold(["Alt_L", "Return"], lambda: s.lines().count("Sandbox_LoadTextures") >= 2,
-                   what="the rebuild")
+            s.hold(["Alt_L", "Return"],
+                   lambda: "Core_Initialize_WindowFullscreenSwap" in s.lines(), what="the swap")
+            s.wait_for_count("Sandbox_LoadTextures", 2, timeout=60)
             run_and_quit(s)
             after = {name: s.read(name) for name in os.listdir(s.dir)}
             expect(after == before, "the directory changed: %r" % sorted(after))
@@ -177,12 +180,16 @@ def test_session():
         s.hold_for(["Up", "Left", "f", "e"], 2.0)
         s.xdotool("mousemove", "--window", s.window(), "400", "300")
         s.hold(["F9"], lambda: "Exporting Message Buffer" in s.lines(), what="the export")
-        for count in (2, 3):
-            s.hold(["Alt_L", "Return"], lambda: s.lines().count("Sandbox_LoadTextures") >= count,
-                   timeout=60, what="a rebuild")
+        # Keys are released as soon as the rebuild or reset begins, so that
+        # they cannot repeat into the new window.
+        for count in (1, 2):
+            s.hold(["Alt_L", "Return"],
+                   lambda: s.lines().count("Core_Initialize_WindowFullscreenSwap") >= count,
+                   timeout=60, what="a full-screen swap")
+            s.wait_for_count("Sandbox_LoadTextures", count + 1, timeout=60)
             s.window(timeout=60)
-        s.hold(["F11"], lambda: s.lines().count("Core_MainLoop") >= 2, timeout=60,
-               what="the reset")
+        s.hold(["F11"], lambda: "Core_Reset" in s.lines(), timeout=60, what="the reset")
+        s.wait_for_count("Core_MainLoop", 2, timeout=60)
         run_and_quit(s)
 
 

@@ -6,10 +6,9 @@ import math
 import os
 import re
 import subprocess
-import time
 
-from harness import (Session, chamber_files, expect, gl_calls, overlay_frames, run_test,
-                     trace_command)
+from harness import (Session, chamber_files, expect, frame_calls, gl_calls, numbered_calls,
+                     overlay_frames, reference_glyphs, run_test, swap_calls, trace_command)
 
 NUMBER = r"-?\d+(?:\.\d+)?(?:e[+-]\d+)?"
 VEC = r"vec3f<(%s), (%s), (%s)>" % (NUMBER, NUMBER, NUMBER)
@@ -23,17 +22,25 @@ OVERLAY = [
     r"Volume \[0\]",
     r"Position (%s), (%s), (%s)" % (NUMBER, NUMBER, NUMBER),
 ]
+GLYPH_SLOTS = 268  # the test font's glyph count
 
 
 
-def traced_session(seconds_before=1.5):
+def traced_session():
+    """The program with the shipped chamber under apitrace, once its ball has
+    fallen onto the floor of the first room (as the trace shows)."""
     s = Session(files=chamber_files(), start=False)
     s.trace = os.path.join(s.dir, ".trace")
     s.start(trace_command(s.trace))
     s.wait_for_count("Core_MainLoop", 1, timeout=60)
     s.wid = s.window()
-    time.sleep(seconds_before)
+    s.wait_for_frame(lambda f: len(f) == len(OVERLAY) and resting(f), what="the ball on the floor")
     return s
+
+
+def resting(frame):
+    x, y, z = position(frame)
+    return abs(y - 0.02) < 0.001
 
 
 def quit_and_read_frames(s):
@@ -72,10 +79,11 @@ def test_push_and_look():
     with traced_session() as s:
         # Up for over a second: along the level forward direction, -z.
         s.hold_for(["Up"], 1.5)
-        time.sleep(0.5)
-        # Ten pixels right: the target yaw drops by 4 degrees.
+        # Ten pixels right: the target yaw drops by 4 degrees, and the
+        # camera follows it there.
         s.xdotool("mousemove", "--window", s.wid, "330", "240")
-        time.sleep(1.5)
+        s.wait_for_frame(lambda f: len(f) == len(OVERLAY) and camera_angles(f)[1] == -4,
+                         what="the camera turned")
         frames = quit_and_read_frames(s)
         positions = [position(f) for f in frames[1:]]
         expect(min(z for x, y, z in positions) < -0.5, "moved forward along -z: %r" % (positions[-1],))
@@ -89,7 +97,7 @@ def test_push_and_look():
 
 
 def test_gl_state():
-    with traced_session(0.5) as s:
+    with traced_session() as s:
         quit_and_read_frames(s)
         calls = "\n".join(gl_calls(s.trace, "glLightfv|glMaterialf|glMultMatrixd|glOrtho|glViewport"))
     for expected in [
@@ -119,13 +127,13 @@ def test_glyph_lists():
     """Every glyph's list: its texture, one quad with the corners in the
     fixed order (counter-clockwise on screen, so culling keeps it), then the
     advance; the textures are powers of two."""
-    with traced_session(0.5) as s:
+    with traced_session() as s:
         quit_and_read_frames(s)
         calls = gl_calls(s.trace, "glNewList|glEndList|glBindTexture|glBegin|glEnd|glTexCoord2f|"
                                   "glVertex2f|glTranslatef|glTexImage2D")
     sizes = [tuple(int(v) for v in re.search(r"width = (\d+), height = (\d+)", c).groups())
              for c in calls if c.startswith("glTexImage2D")]
-    expect(len(sizes) == 268, "one texture per slot of Vera's 268: %d" % len(sizes))
+    expect(len(sizes) == GLYPH_SLOTS, "one texture per slot of Vera's 268: %d" % len(sizes))
     for w, h in sizes:
         expect(w & (w - 1) == 0 and h & (h - 1) == 0, "texture %dx%d" % (w, h))
     lists, current = [], None
@@ -138,7 +146,7 @@ def test_glyph_lists():
         elif current is not None:
             current.append(c)
     glyphs = [l for l in lists if any(c.startswith("glBegin(mode = GL_QUADS)") for c in l)]
-    expect(len(glyphs) == 268, "one list per slot: %d" % len(glyphs))
+    expect(len(glyphs) == GLYPH_SLOTS, "one list per slot: %d" % len(glyphs))
     for body in glyphs:
         names = [c.split("(", 1)[0] for c in body]
         expect(names == ["glBindTexture", "glBegin", "glTexCoord2f", "glVertex2f", "glTexCoord2f",
@@ -156,6 +164,92 @@ def test_glyph_lists():
                and int(w) & (int(w) - 1) == 0 and int(h) & (int(h) - 1) == 0, "quad %r" % body)
         advance = args(body[-1])
         expect(advance[1:] == (0, 0) and advance[0] >= 0, "advance %r" % body[-1])
+    # Slot by slot against FreeType's own glyphs: the quad at the bitmap's
+    # bearing, as large as its texture, then the advance in whole pixels.
+    reference = reference_glyphs()
+    expect(len(reference) == GLYPH_SLOTS, "FreeType's slots: %d" % len(reference))
+    numbers = [int(re.search(r"list = (\d+)", c).group(1)) for c in calls
+               if c.startswith("glNewList")]
+    quad_lists = [n for n, body in zip(numbers, lists)
+                  if any(c.startswith("glBegin(mode = GL_QUADS)") for c in body)]
+    expect(quad_lists == list(range(quad_lists[0], quad_lists[0] + GLYPH_SLOTS)),
+           "consecutive lists, one per slot")
+    for code, (body, glyph) in enumerate(zip(glyphs, reference)):
+        vertices = [args(c) for c in body if c.startswith("glVertex2f")]
+        x0, y0 = vertices[0]
+        x2, y2 = vertices[2]
+        expect((x0, y0) == (glyph.left, -glyph.top), "slot %d quad at %r, FreeType bitmap at %r"
+               % (code, (x0, y0), (glyph.left, -glyph.top)))
+        expect((x2 - x0, y2 - y0) == (texture_side(glyph.width), texture_side(glyph.rows)),
+               "slot %d quad size" % code)
+        expect(args(body[-1])[0] == glyph.advance / 64, "slot %d advance %r, FreeType's %d/64"
+               % (code, body[-1], glyph.advance))
+
+
+def texture_side(size):
+    side = 1
+    while side < size:
+        side *= 2
+    return side
+
+
+def test_glyph_textures():
+    """The textures of asymmetric glyphs, texel row by texel row: white, the
+    alpha FreeType's coverage, the bitmap's top row last (the texture is
+    stored upside down, its first row drawn at the glyph's bottom)."""
+    with traced_session() as s:
+        quit_and_read_frames(s)
+        frames = frame_calls(s.trace, "glTexImage2D")
+    uploads = [c for frame in frames for c in frame]
+    expect(len(uploads) == GLYPH_SLOTS, "one texture per slot: %d" % len(uploads))
+    reference = reference_glyphs()
+    for char in "L7":
+        call, texels = uploads[ord(char)]
+        width, height = (int(v) for v in re.search(r"width = (\d+), height = (\d+)", call).groups())
+        glyph = reference[ord(char)]
+        expect(glyph.rows > 4 and glyph.width > 2, "%r has a bitmap" % char)
+        expect(len(texels) == 4 * width * height, "%r: %d bytes" % (char, len(texels)))
+        for m in range(height):
+            r = height - 1 - m  # the bitmap row this texel row holds
+            row = texels[4 * width * m:4 * width * (m + 1)]
+            expected = bytearray(4 * width)
+            if r < glyph.rows:
+                for c, alpha in enumerate(glyph.row(r)):
+                    expected[4 * c:4 * c + 4] = bytes((255, 255, 255, alpha))
+            expect(row == bytes(expected), "%r texel row %d (bitmap row %d):\n  %s\n  expected %s"
+                   % (char, m, r, row.hex(), bytes(expected).hex()))
+
+
+def test_overlay_placement():
+    """Each overlay line drawn at its place in the panel: the panel's centre
+    from the window size and the number of lines, its half width from the
+    widest line (FreeType's advances in whole pixels), a 20-pixel pitch."""
+    reference = reference_glyphs()
+    max_top = max(g.top for g in reference)
+    with traced_session() as s:
+        quit_and_read_frames(s)
+        frames = frame_calls(s.trace, "glTranslatef|glCallLists", last=5)
+    expect(len(frames) == 5, "frames read")
+
+    def translation(call):
+        expect(call.startswith("glTranslatef"), "a translation, not %r" % call)
+        return tuple(float(v) for v in re.findall(NUMBER, call.split("(", 1)[1]))
+
+    for frame in frames:
+        printed = [i for i, (call, _) in enumerate(frame) if call.startswith("glCallLists")]
+        lines = [frame[i][1] for i in printed]
+        expect(len(lines) == len(OVERLAY), "overlay lines %r" % lines)
+        widths = [sum(reference[b].advance // 64 for b in line if b < len(reference))
+                  for line in lines]
+        half_width = max(widths) * 0.5 + 10
+        half_height = len(lines) * 10 + 10
+        expect(translation(frame[printed[0] - 3][0]) == (320, 480 - 100 - half_height, 0),
+               "panel centre %r, half height %s" % (frame[printed[0] - 3][0], half_height))
+        for i, at in enumerate(printed):
+            expect(translation(frame[at - 2][0]) == (10 - half_width, 10 - half_height + 20 * i, 0),
+                   "line %d %r at %r; half width %s" % (i, lines[i], frame[at - 2][0], half_width))
+            expect(translation(frame[at - 1][0]) == (0, max_top, 0),
+                   "line %d baseline: %r" % (i, frame[at - 1][0]))
 
 
 def pixels(path):
@@ -171,19 +265,31 @@ def test_screenshot():
     with Session(files=chamber_files()) as s:
         s.wait_for_count("Core_MainLoop", 1, timeout=60)
         s.window()
-        time.sleep(1.5)
         shot = s.path("shot.png")
-        subprocess.run(["import", "-window", "root", shot], env=s.env, check=True, timeout=60)
-        width, height, raw = pixels(shot)
+
+        def take():
+            subprocess.run(["import", "-window", "root", shot], env=s.env, check=True, timeout=60)
+            return pixels(shot)
+
+        def covered(shot_pixels):
+            width, height, raw = shot_pixels
+            window = [raw[3 * (y * width + x):3 * (y * width + x) + 3]
+                      for y in range(0, 480, 4) for x in range(0, 640, 4)]
+            return sum(1 for p in window if p != b"\0\0\0"), len(window)
+
+        # Screenshots until the chamber has been drawn over the window.
+        def drawn_shot():
+            shot_pixels = take()
+            drawn, total = covered(shot_pixels)
+            return shot_pixels if drawn > 0.9 * total else None
+
+        width, height, raw = s.wait_until(drawn_shot, timeout=60, what="the chamber drawn",
+                                          interval=0.2)
 
         def pixel(x, y):
             i = 3 * (y * width + x)
             return raw[i], raw[i + 1], raw[i + 2]
 
-        window = [pixel(x, y) for y in range(0, 480, 4) for x in range(0, 640, 4)]
-        drawn = sum(1 for p in window if p != (0, 0, 0))
-        expect(drawn > 0.9 * len(window), "the chamber covers the window: %d of %d pixels drawn"
-               % (drawn, len(window)))
         # Eight lines: halfHeight 90, so the panel's top edge lies at
         # (480 - 100) - 180 = 200 and its bottom edge at 380, centred across.
         def white(p):
@@ -206,9 +312,21 @@ def test_screenshot():
 def test_reset():
     with traced_session() as s:
         s.hold_for(["Up"], 1.5)
-        s.hold(["F11"], lambda: s.lines().count("Core_MainLoop") >= 2, what="the reset")
+        s.hold(["F11"], lambda: "Core_Reset" in s.lines(), what="the reset")
+        s.wait_for_count("Core_MainLoop", 2, timeout=60)
         s.window()
-        time.sleep(1.0)
+        # The reset builds the glyph textures again: frames after the second
+        # set are the restarted chamber's.
+        def frames_after_reset():
+            try:
+                textures = [n for n, _ in numbered_calls(s.trace, "glTexImage2D")]
+                if len(textures) <= GLYPH_SLOTS:
+                    return 0
+                return sum(1 for n in swap_calls(s.trace) if n > textures[GLYPH_SLOTS])
+            except subprocess.CalledProcessError:
+                return 0  # a chunk half-written: read again
+        s.wait_until(lambda: frames_after_reset() >= 5, timeout=60,
+                     what="frames after the reset", interval=0.3)
         frames = quit_and_read_frames(s)
     moved = [f for f in frames if position(f)[2] < -0.2]
     expect(moved, "the ball moved before the reset")

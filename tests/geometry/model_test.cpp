@@ -131,6 +131,13 @@ TEST_F(ModelFiles, ReadingRules) {
        "newmtl a\nKd 1 0 0\nnewmtl a\nKe 0 0 1\n", true, "m.obj", none, noTriangles,
        {{"a", {1, 0, 0}, {0, 0, 0}}, {"a", {0, 0, 0}, {0, 0, 1}}}},
       {"the suffix is lower case", "model.OBJ", "v 1 2 3\n", "", false, "", none, noTriangles, noMaterials},
+      // CR LF line ends: the CR is no part of a name that ends the line.
+      {"usemtl name before CR LF", "m.obj", std::string(kPrelude) + "usemtl red\r\nf 1 2 3\r\n", "", true,
+       "m.obj", prelude, {{{0, 1, 2}, {-1, -1, -1}, "red"}}, noMaterials},
+      {"newmtl name before CR LF", "m.obj", "mtllib m.mtl\n", "newmtl red\r\nKd 1 0 0\r\n", true, "m.obj", none,
+       noTriangles, {{"red", {1, 0, 0}, {0, 0, 0}}}},
+      {"mtllib name before CR LF", "m.obj", "mtllib m.mtl\r\n", "newmtl a\n", true, "m.obj", none, noTriangles,
+       {{"a", {0, 0, 0}, {0, 0, 0}}}},
       {"a path with a directory", "scenes/room.obj", "mtllib room.mtl\nv 1 2 3\n", "", true, "room.obj",
        {{1, 2, 3}}, noTriangles, {{"from-scenes", {0, 0, 0}, {0, 0, 0}}}},
   };
@@ -228,6 +235,10 @@ TEST_F(ModelFiles, ReadingStopsAfterALineLongerThan1023Characters) {
   Model model;
   ASSERT_TRUE(model.Load(Write("a.obj", full + "\nv 1 2 3\n")));
   EXPECT_EQ(model.vertices.size(), 1u);
+
+  // Followed by CR LF it is still 1023 characters long.
+  ASSERT_TRUE(model.Load(Write("crlf.obj", full + "\r\nv 1 2 3\r\n")));
+  EXPECT_EQ(model.vertices, (std::vector<vec3f>{{1, 2, 3}}));
 
   // One character more: the line is kept cut and nothing after it is read.
   ASSERT_TRUE(model.Load(Write("b.obj", "v 1 1 1\n" + full + "y\nv 1 2 3\n")));

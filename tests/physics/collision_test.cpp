@@ -102,6 +102,37 @@ TEST_F(SphereFace, NearACornerFallsBackToTheFirstEdgeLineWithinReach) {
   EXPECT_GT(dot(c.correction, c.normal), 0);  // subtracted, it moves the ball away
 }
 
+TEST_F(SphereFace, EveryEdgeOfTheFaceIsTried) {
+  // Just past each of the floor's four edges, 0.01 below its plane: the
+  // floor's own contact point lies outside the room, and only the edge line
+  // the ball hangs over passes within its radius. One of the four is the
+  // closing edge, from the last vertex back to the first.
+  struct Case {
+    vec3f centre, foot;
+  } cases[] = {
+      {{1.005f, 0.01f, 0.5f}, {1, 0, 0.5f}},
+      {{-1.005f, 0.01f, 0.5f}, {-1, 0, 0.5f}},
+      {{0.5f, 0.01f, 1.005f}, {0.5f, 0, 1}},
+      {{0.5f, 0.01f, -1.005f}, {0.5f, 0, -1}},
+  };
+  const float dist = std::sqrt(0.005f * 0.005f + 0.01f * 0.01f);
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.centre.toString());
+    auto b = fixtures::ball(k.centre);
+    ContactInfo c;
+    ASSERT_TRUE(testSphereFace(*b, *cube, floor(), &c));
+    EXPECT_NEAR(c.point.x, k.foot.x, 1e-6f);
+    EXPECT_NEAR(c.point.y, k.foot.y, 1e-6f);
+    EXPECT_NEAR(c.point.z, k.foot.z, 1e-6f);
+    // From the centre toward the edge line, (r - dist) long.
+    const vec3f toward = (k.foot - k.centre) * (1 / dist);
+    EXPECT_NEAR(c.normal.x, toward.x, 1e-5f);
+    EXPECT_NEAR(c.normal.y, toward.y, 1e-5f);
+    EXPECT_NEAR(c.normal.z, toward.z, 1e-5f);
+    EXPECT_NEAR(dot(c.correction, c.normal), 0.02f - dist, 1e-6f);
+  }
+}
+
 TEST_F(SphereFace, EdgeLinesAreInfinite) {
   // Far beyond the corner along the edge line x = 1, y = 0: the foot of the
   // perpendicular lies past the edge's end, and it still counts.
@@ -182,6 +213,50 @@ TEST(SphereSphere, PairResponsePushesApartAndPassesOnAShare) {
   EXPECT_NEAR(o->velocity.x, 0, 1e-9f);         // 0.9 of what is left after the push
   EXPECT_NEAR(p->velocity.x, -0.00175f, 1e-9f);  // 0.175 of the push
   EXPECT_EQ(p->worldTransform[12], p->position.x);
+}
+
+// The pair response from either side: o at x = 0.03 and p at the origin, so
+// the normal is (1, 0, 0) and each moves 0.00825 apart. Whichever moves
+// toward the other keeps 0.9 of what is left after its approach is taken
+// off, and passes 0.175 of the approach on; both approaches are measured
+// before either is applied.
+TEST(SphereSphere, PairResponseFromEitherSide) {
+  struct Case {
+    const char* what;
+    vec3f o, p;                  // velocities before
+    vec3f oAfter, pAfter;        // velocities after
+    vec3f oForce, pForce;        // forces after, both zero before
+  } cases[] = {
+      {"o runs into p", {-0.01f, 0, 0}, {0, 0, 0},
+       {0, 0, 0}, {-0.00175f, 0, 0}, {0.009f, 0, 0}, {-0.00175f, 0, 0}},
+      {"p runs into o", {0, 0.005f, 0}, {0.01f, 0, 0},
+       {0.00175f, 0.005f, 0}, {0, 0, 0}, {0.00175f, 0, 0}, {-0.009f, 0, 0}},
+      // o: 0.9 x (0, 0.005, 0), then + 0.175 x 0.02 from p.
+      // p: (0.02 - 0.00175, 0, 0.004) from o's push, then 0.9 x that minus 0.02.
+      {"both run in", {-0.01f, 0.005f, 0}, {0.02f, 0, 0.004f},
+       {0.0035f, 0.0045f, 0}, {-0.001575f, 0, 0.0036f}, {0.0125f, 0, 0}, {-0.019575f, 0, 0}},
+      {"both move apart", {0.01f, 0, 0}, {-0.01f, 0.003f, 0},
+       {0.01f, 0, 0}, {-0.01f, 0.003f, 0}, {0, 0, 0}, {0, 0, 0}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    auto o = fixtures::ball({0.03f, 0, 0});
+    auto p = fixtures::ball({0, 0, 0});
+    o->velocity = k.o;
+    p->velocity = k.p;
+    ContactInfo c;
+    ASSERT_TRUE(testSphereSphere(*o, *p, &c));
+    respondPair(*o, *p, c.normal, c.correction);
+    const std::pair<vec3f, vec3f> checks[] = {{o->velocity, k.oAfter}, {p->velocity, k.pAfter},
+                                              {o->force, k.oForce}, {p->force, k.pForce}};
+    for (const auto& check : checks) {
+      EXPECT_NEAR(check.first.x, check.second.x, 1e-8f) << check.second.toString();
+      EXPECT_NEAR(check.first.y, check.second.y, 1e-8f) << check.second.toString();
+      EXPECT_NEAR(check.first.z, check.second.z, 1e-8f) << check.second.toString();
+    }
+    EXPECT_NEAR(o->position.x, 0.03825f, 1e-7f);
+    EXPECT_NEAR(p->position.x, -0.00825f, 1e-7f);
+  }
 }
 
 }  // namespace

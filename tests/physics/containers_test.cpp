@@ -180,6 +180,12 @@ TEST(ContainerFile, NonFiniteNumbersLoadAndStepWithoutHarm) {
   l.world.objects.push_back(ball.get());
   for (int i = 0; i < 100; ++i) stepPhysics(l.world);
   l.world.objects.clear();
+  // Neither room has gravity (the first one's direction cannot be
+  // normalised, the second one's is not a number), and nothing touches the
+  // ball: it keeps its place, finite.
+  const vec3f& p = ball->position;
+  ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) << p.toString();
+  EXPECT_TRUE(std::fabs(p.x) <= 1 && std::fabs(p.z) <= 1 && p.y >= 0 && p.y <= 1) << p.toString();
 }
 
 class ContainerFileOnDisk : public ::testing::Test {
@@ -200,6 +206,46 @@ TEST_F(ContainerFileOnDisk, LoadingTwiceGivesTheSameRooms) {
   EXPECT_EQ(world.containers.size(), 3u);
   EXPECT_EQ(world.containers[2]->collisionFaces.size(), 6u);
   destroyContainers(world);
+}
+
+// The same cuts as in memory, through a real file: a short read at the end
+// of the file is no complete field.
+TEST_F(ContainerFileOnDisk, StopsAtTheLastCompleteFace) {
+  ctr::Room room = ctr::boxRoom({0, 0, 0}, {1, 1, 1});
+  const std::vector<std::uint8_t> whole = ctr::encode({room, room});
+  const std::size_t roomBytes = 16 + 6 * (16 + 8 + 4 * 12);
+  const std::size_t faceBytes = (roomBytes - 16) / 6;
+  ASSERT_EQ(whole.size(), 4 + 2 * roomBytes);
+  struct Case {
+    const char* what;
+    std::size_t cut;  // bytes kept
+    std::size_t rooms, facesInLast;
+  } cases[] = {
+      {"whole", whole.size(), 2, 6},
+      {"inside the second room's face count", 4 + roomBytes + 14, 1, 6},
+      {"inside the second face's vertex count", 4 + roomBytes + 16 + faceBytes + 18, 2, 1},
+      {"inside the fourth face's last vertex", 4 + 16 + 4 * faceBytes - 5, 1, 3},
+      {"one byte short", whole.size() - 1, 2, 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(ctr::writeFile(path, std::vector<std::uint8_t>(whole.begin(), whole.begin() + c.cut)));
+    PhysicsWorld world;
+    testing::internal::CaptureStdout();
+    Game_File_Load_Containers(world, path.c_str());
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(world.containers.size(), c.rooms);
+    if (world.containers.size() == c.rooms) {
+      EXPECT_EQ(world.containers.back()->collisionFaces.size(), c.facesInLast);
+      EXPECT_EQ(world.containers[0]->gravity, vec3f(0, -1, 0));
+    }
+    const ContainerLoadReport report = Containers_Load(world, path.c_str());
+    EXPECT_TRUE(report.opened);
+    EXPECT_FALSE(report.readError);
+    EXPECT_EQ(report.truncated, c.cut != whole.size());
+    EXPECT_EQ(world.containers.size(), c.rooms);
+    destroyContainers(world);
+  }
 }
 
 TEST_F(ContainerFileOnDisk, MissingFileLeavesNoRooms) {

@@ -4,6 +4,7 @@
 
 #include "sandbox/sandbox.h"
 #include "tests/core/core_fixture.h"
+#include "tests/support/freetype_reference.h"
 
 namespace {
 
@@ -130,6 +131,46 @@ TEST_F(SandboxTest, MouseLookTurnsPointFourDegreesPerPixelAndRecentres) {
   EXPECT_FLOAT_EQ(sandbox.camera.targetAngles.y, yaw);
 }
 
+TEST_F(SandboxTest, MouseLookRecentresEachAxisOnItsOwn) {
+  // 640 x 480: the band is 128..512 across and 96..384 down; the centre is
+  // (320, 240).
+  core.frameTimer.smoothedDelta = 1.0;
+  struct Case {
+    const char* what;
+    int x, y;            // where the pointer goes from the centre
+    int pointerX, pointerY;  // where it is afterwards
+    float pitch, yaw;    // the turn of that frame
+  } cases[] = {
+      {"below 80% of the height", 330, 400, 330, 240, -64, -4},
+      {"above 20% of the height", 330, 90, 330, 240, 60, -4},
+      {"inside the band", 330, 380, 330, 380, -56, -4},
+      {"past both edges", 600, 50, 320, 240, 76, -112},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sandbox.camera = Camera();
+    fake.mouseX = core.mouseX = sandbox.lastMouse.x = 320;
+    fake.mouseY = core.mouseY = sandbox.lastMouse.y = 240;
+    fake.mouseX = c.x;
+    fake.mouseY = c.y;
+    Core_UpdateMouse();
+    Camera_Update();
+    EXPECT_FLOAT_EQ(sandbox.camera.targetAngles.x, c.pitch);
+    EXPECT_FLOAT_EQ(sandbox.camera.targetAngles.y, c.yaw);
+    EXPECT_EQ(fake.mouseX, c.pointerX);
+    EXPECT_EQ(fake.mouseY, c.pointerY);
+    EXPECT_EQ(core.mouseX, c.pointerX);
+    EXPECT_EQ(core.mouseY, c.pointerY);
+    EXPECT_EQ(sandbox.lastMouse.x, c.pointerX);
+    EXPECT_EQ(sandbox.lastMouse.y, c.pointerY);
+    // The jump back turns nothing on the next frame.
+    Core_UpdateMouse();
+    Camera_Update();
+    EXPECT_FLOAT_EQ(sandbox.camera.targetAngles.x, c.pitch);
+    EXPECT_FLOAT_EQ(sandbox.camera.targetAngles.y, c.yaw);
+  }
+}
+
 TEST_F(SandboxTest, CameraLinesUseTheVectorTextForm) {
   Camera_Update();
   ASSERT_EQ(sandbox.hudLines.size(), 2u);
@@ -164,11 +205,21 @@ TEST_F(SandboxTest, OverlayPanelGrowsUpwardsFromAbove100PixelsOffTheBottom) {
   EXPECT_EQ(panel.centreX, 320);
   EXPECT_EQ(panel.centreY, 480 - 100 - 40);
 
-  ASSERT_TRUE(Font_Create(10, "/usr/share/fonts/truetype/ttf-bitstream-vera/Vera.ttf"));
-  lines.push_back("a much longer line than the others");
+  const char* vera = "/usr/share/fonts/truetype/ttf-bitstream-vera/Vera.ttf";
+  ASSERT_TRUE(Font_Create(10, vera));
+  const std::string longest = "a much longer line than the others";
+  lines.push_back(longest);
   panel = Overlay_Panel(lines);
   EXPECT_EQ(panel.halfHeight, 50);
-  EXPECT_EQ(panel.halfWidth, Font_TextWidth(lines.back().c_str()) * 0.5f + 10);
+  // The width in whole pixels from FreeType's own advances, each cut to
+  // whole pixels: the longest line sets it.
+  const std::vector<ReferenceGlyph> glyphs = ReferenceGlyphs(vera, 10);
+  ASSERT_GT(glyphs.size(), 127u);
+  long width = 0;
+  for (unsigned char c : longest) width += glyphs[c].advance / 64;
+  EXPECT_GT(width, 150);
+  EXPECT_EQ(panel.halfWidth, static_cast<float>(width) * 0.5f + 10);
+  EXPECT_EQ(panel.centreY, 480 - 100 - 50);
   Font_Destroy();
 }
 

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "core/core.h"
+#include "tests/support/freetype_reference.h"
 
 namespace {
 
@@ -47,10 +48,28 @@ TEST_F(FontTest, BuildsEveryGlyphOfTheFace) {
   }
 }
 
+TEST_F(FontTest, GlyphRecordsHoldFreeTypesMetrics) {
+  ASSERT_TRUE(Font_Create(10, veraPath()));
+  const std::vector<ReferenceGlyph> reference = ReferenceGlyphs(veraPath(), 10);
+  ASSERT_EQ(static_cast<int>(reference.size()), core.font.glyphCount);
+  for (int i = 0; i < core.font.glyphCount; ++i) {
+    const GlyphMetrics& g = core.font.glyphs[i];
+    const ReferenceGlyph& r = reference[static_cast<size_t>(i)];
+    EXPECT_EQ(g.advance, r.advance) << i;
+    EXPECT_EQ(g.left, r.left) << i;
+    EXPECT_EQ(g.top, r.top) << i;
+    EXPECT_EQ(g.texWidth, Font_TextureSide(static_cast<int32_t>(r.width))) << i;
+    EXPECT_EQ(g.texHeight, Font_TextureSide(static_cast<int32_t>(r.rows))) << i;
+  }
+}
+
 TEST_F(FontTest, TextWidthTruncatesEachAdvance) {
   ASSERT_TRUE(Font_Create(10, veraPath()));
-  const GlyphMetrics* g = core.font.glyphs;
-  EXPECT_EQ(Font_TextWidth("AB"), g['A'].advance / 64 + g['B'].advance / 64);
+  const std::vector<ReferenceGlyph> reference = ReferenceGlyphs(veraPath(), 10);
+  ASSERT_GT(reference.size(), size_t{'B'});
+  // Vera at 10 points and 96 dpi, hinted: "A" advances 9 whole pixels.
+  EXPECT_EQ(reference['A'].advance, 9 * 64);
+  EXPECT_EQ(Font_TextWidth("AB"), reference['A'].advance / 64 + reference['B'].advance / 64);
   EXPECT_EQ(Font_TextWidth(""), 0);
   EXPECT_EQ(Font_TextWidth("vec3f<1, 2.5, -3>"),
             Font_TextWidth("vec3f<1, ") + Font_TextWidth("2.5, -3>"));
