@@ -80,18 +80,32 @@ void drawPlot(const Plot& plot, float left, float top) {
   glVertex2f(left + kPlotWidth, top + kPlotHeight);
   glEnd();
   glColor4f(0.3f, 1, 0.3f, 1);
+  // One vertex per pixel column, at the largest value of its steps, so a
+  // single slow step still shows.
   glBegin(GL_LINE_STRIP);
+  int column = -1;
+  float columnLargest = 0;
+  auto emit = [&] {
+    glVertex2f(left + static_cast<float>(column), top + kPlotHeight - scale * columnLargest);
+  };
   for (const StepSample& s : samples) {
-    const float x = left + kPlotWidth * static_cast<float>(1 - (end - s.time) / kPlotSeconds);
-    glVertex2f(x, top + kPlotHeight - scale * plot.value(s));
+    const int x = static_cast<int>(kPlotWidth * static_cast<float>(1 - (end - s.time) / kPlotSeconds));
+    if (x != column) {
+      if (column >= 0) emit();
+      column = x;
+      columnLargest = plot.value(s);
+    } else {
+      columnLargest = std::max(columnLargest, plot.value(s));
+    }
   }
+  if (column >= 0) emit();
   glEnd();
 
   const std::string now = samples.empty() ? "-" : toText(plot.value(samples.back()));
   const std::string label = std::string(plot.label) + ": " + now;
   Font_Print(left, top - kPlotGap + 4, label.c_str(), kWhite);
-  const std::string top_ = "max " + toText(largest);
-  Font_Print(left + kPlotWidth + 4, top - 6, top_.c_str(), kWhite);
+  const std::string scaleTop = "max " + toText(largest);
+  Font_Print(left + kPlotWidth + 4, top - 6, scaleTop.c_str(), kWhite);
   Font_Print(left + kPlotWidth + 4, top + kPlotHeight - 12, "-10 s..now", kWhite);
 }
 
@@ -119,6 +133,11 @@ std::vector<std::string> Instruments_StatusLines() {
 
 void Instruments_DrawOverlay() {
   drawStatus();
-  if (instruments.plots) drawPlots();
+  if (instruments.plots) {
+    // Plain lines: smoothing costs a software renderer dearly per line.
+    glDisable(GL_LINE_SMOOTH);
+    drawPlots();
+    glEnable(GL_LINE_SMOOTH);
+  }
   if (instruments.help) drawHelp();
 }

@@ -4,6 +4,7 @@
 // drawing comes from the world the physics steps, not from a copy.
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -18,9 +19,11 @@ using Veruruve::Physics::VolumeSphere;
 
 namespace {
 
+float lengthSquared(const vec3f& v) { return dot(v, v); }
+
 // Latitude bands and longitude slices of a drawn sphere.
-constexpr int kBands = 8;
-constexpr int kSlices = 16;
+constexpr int kBands = 6;
+constexpr int kSlices = 12;
 // Drawn length of a contact normal: a minimum plus this many times the
 // length of the correction, so deeper contacts stand out.
 constexpr float kNormalBaseLength = 0.03f;
@@ -75,10 +78,18 @@ void drawShotBalls() {
   // The sphere is scaled to each ball's radius: normals need renormalising.
   glEnable(GL_NORMALIZE);
   glColor3f(1.0f, 0.55f, 0.1f);
-  for (size_t i = 1; i < bodies.size(); ++i) {
-    if (bodies[i]->shape != Veruruve::Physics::Sphere) continue;
-    const vec3f& p = bodies[i]->position;
-    const float r = static_cast<const VolumeSphere*>(bodies[i])->radius;
+  // Nearest first: shot along the view the balls line up in front of the
+  // eye, and the depth test then spares the renderer the hidden ones.
+  std::vector<const Volume*> balls;
+  for (size_t i = 1; i < bodies.size(); ++i)
+    if (bodies[i]->shape == Veruruve::Physics::Sphere) balls.push_back(bodies[i]);
+  const vec3f eye = sandbox.camera.cameraPosition;
+  std::sort(balls.begin(), balls.end(), [&](const Volume* a, const Volume* b) {
+    return lengthSquared(a->position - eye) < lengthSquared(b->position - eye);
+  });
+  for (const Volume* ball : balls) {
+    const vec3f& p = ball->position;
+    const float r = static_cast<const VolumeSphere*>(ball)->radius;
     glPushMatrix();
     glTranslatef(p.x, p.y, p.z);
     glScalef(r, r, r);
@@ -208,7 +219,10 @@ void Instruments_DrawScene() {
   // The room outlines lie on the chamber's walls: a slightly nearer depth
   // range keeps them from fighting with the walls' own depth.
   glDepthRange(0.0, 0.9995);
+  // Plain lines: smoothing costs a software renderer dearly per line.
+  glDisable(GL_LINE_SMOOTH);
   if (instruments.rooms != RoomDrawing::Off) drawRooms();
   if (instruments.contacts) drawContacts();
+  glEnable(GL_LINE_SMOOTH);
   glDepthRange(0.0, 1.0);
 }
