@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/core.h"
+#include "instruments/instruments.h"
 #include "platform/platform.h"
 #include "sandbox/sandbox.h"
 
@@ -70,6 +71,7 @@ void Core_Update() {
   Core_UpdateMouse();
   Core_UpdateFades();
   if (core.screen == Screen_Sandbox) {
+    Instruments_Update();
     Camera_Update();
     if (core.screen == Screen_Sandbox) Sandbox_Update();
   }

@@ -172,6 +172,9 @@ struct PhysicsWorld {
   // count, same storage); otherwise every room is tested, as for a world put
   // together by hand.
   std::shared_ptr<const RoomIndex> roomIndex;
+  // Contacts of every pass of the last step, in the order they were found;
+  // the step itself never reads them (the testbed drawings and plots do).
+  std::vector<Contact> stepContacts;
 };
 
 // Deletes every room of the world and empties the list (and drops the index).

@@ -178,9 +178,12 @@ void stepPhysics(PhysicsWorld& world) {
   if (state.pairs) buildSphereGrid(state.grid, world.objects);
   const auto count = static_cast<std::uint32_t>(world.objects.size());
   int pass = 0;
+  world.stepContacts.clear();
   do {
     world.contacts.clear();
     for (std::uint32_t i = 0; i < count; ++i) resolveBody(world, state, i);
+    world.stepContacts.insert(world.stepContacts.end(), world.contacts.begin(),
+                              world.contacts.end());
     ++pass;
   } while (!world.contacts.empty() && pass < kMaxContactPasses);
   world.passes = pass;

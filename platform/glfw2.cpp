@@ -129,8 +129,10 @@ double glfwGetTime() { return glfw3bridge::time(); }
 int glfwGetKey(int key) {
   Key special;
   if (specialKey(key, &special)) return glfw3bridge::specialKeyDown(special) ? GLFW_PRESS : GLFW_RELEASE;
-  if (key >= 0 && key < GLFW_KEY_SPECIAL)
-    return glfw3bridge::printableKeyDown(key) ? GLFW_PRESS : GLFW_RELEASE;
+  if (key >= 0 && key < GLFW_KEY_SPECIAL) {
+    const int position = Platform_KeyPosition(key, glfw3bridge::typedCharacter);
+    return glfw3bridge::printableKeyDown(position) ? GLFW_PRESS : GLFW_RELEASE;
+  }
   return GLFW_RELEASE;
 }
 

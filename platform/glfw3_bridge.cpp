@@ -141,11 +141,29 @@ bool specialKeyDown(Key key) {
   return window && glfwGetKey(window, glfw3Key(key)) == GLFW_PRESS;
 }
 
-bool printableKeyDown(int character) {
+bool printableKeyDown(int position) {
   // GLFW 3 names the printable keys of a US layout by their ASCII codes, as
   // 2.x did, but only from the space (32) to the grave accent (96).
-  if (!window || character < GLFW_KEY_SPACE || character > GLFW_KEY_GRAVE_ACCENT) return false;
-  return glfwGetKey(window, character) == GLFW_PRESS;
+  if (!window || position < GLFW_KEY_SPACE || position > GLFW_KEY_GRAVE_ACCENT) return false;
+  return glfwGetKey(window, position) == GLFW_PRESS;
+}
+
+int typedCharacter(int position) {
+  // Only GLFW's own key names may be asked, and only for keys this keyboard
+  // has.
+  const bool isKey = position == GLFW_KEY_SPACE || position == GLFW_KEY_APOSTROPHE ||
+                     (position >= GLFW_KEY_COMMA && position <= GLFW_KEY_9) ||
+                     position == GLFW_KEY_SEMICOLON || position == GLFW_KEY_EQUAL ||
+                     (position >= GLFW_KEY_A && position <= GLFW_KEY_RIGHT_BRACKET) ||
+                     position == GLFW_KEY_GRAVE_ACCENT;
+  if (!window || !isKey || glfwGetKeyScancode(position) == -1) return 0;
+  // The layout's name of the key: the character it types, in UTF-8. The
+  // bindings are ASCII, so longer names type nothing they could want.
+  const char* name = glfwGetKeyName(position, 0);
+  if (!name || name[0] == 0 || name[1] != 0) return 0;
+  const unsigned char c = static_cast<unsigned char>(name[0]);
+  if (c >= 0x80) return 0;
+  return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
 }
 
 void cursorPos(double* x, double* y) {

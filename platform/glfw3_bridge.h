@@ -37,8 +37,12 @@ void pollEvents();
 extern void (*onResize)(int width, int height);
 double time();
 bool specialKeyDown(Key key);
-// A printable key, by its upper-case character.
-bool printableKeyDown(int character);
+// A printable key, by its position on a US keyboard (the upper-case
+// character it types there).
+bool printableKeyDown(int position);
+// The upper-case character the key at a US position types in the current
+// layout; 0 when it types none or has no such key.
+int typedCharacter(int position);
 void cursorPos(double* x, double* y);
 void setCursorPos(double x, double y);
 

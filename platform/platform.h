@@ -31,6 +31,10 @@
 #define GLFW_KEY_SPECIAL 256
 #define GLFW_KEY_ESC (GLFW_KEY_SPECIAL + 1)
 #define GLFW_KEY_F1 (GLFW_KEY_SPECIAL + 2)
+#define GLFW_KEY_F2 (GLFW_KEY_SPECIAL + 3)
+#define GLFW_KEY_F3 (GLFW_KEY_SPECIAL + 4)
+#define GLFW_KEY_F4 (GLFW_KEY_SPECIAL + 5)
+#define GLFW_KEY_F8 (GLFW_KEY_SPECIAL + 9)
 #define GLFW_KEY_F9 (GLFW_KEY_SPECIAL + 10)
 #define GLFW_KEY_F11 (GLFW_KEY_SPECIAL + 12)
 #define GLFW_KEY_F12 (GLFW_KEY_SPECIAL + 13)
@@ -87,6 +91,18 @@ int glfwGetKey(int key);
 // The pointer position in whole window pixels.
 void glfwGetMousePos(int* x, int* y);
 void glfwSetMousePos(int x, int y);
+
+// Letter keys follow the keyboard layout: a printable key code means the key
+// that types that character now ('Q' is the key that types q, wherever it
+// sits). The window library reports key states by position on a US keyboard,
+// so the layer asks typedAt(position) for the upper-case character the key at
+// each US position types in the current layout (0 when it types none) and
+// returns the position that types character: its own US position when that
+// key types it, else the first other one that does, else its own US position
+// (a character no key types plainly, such as '[' on a French keyboard, stays
+// on its US key). Codes that are not printable characters are returned as
+// they are.
+int Platform_KeyPosition(int character, int (*typedAt)(int position));
 
 // Every entry name of a directory, "." and ".." included, in the order the
 // system lists them. Empty when the directory cannot be read.

@@ -5,7 +5,9 @@
 #include <cstdio>
 
 #include "core/core.h"
+#include "instruments/instruments.h"
 #include "platform/platform.h"
+#include "replay/replay.h"
 #include "sandbox/containers.h"
 #include "sandbox/sandbox.h"
 
@@ -24,6 +26,7 @@ static void destroyBodies() {
   for (Volume* body : sandbox.world.objects) delete body;
   sandbox.world.objects.clear();
   sandbox.world.contacts.clear();
+  sandbox.world.stepContacts.clear();
 }
 
 void Sandbox_Initialize() {
@@ -33,12 +36,15 @@ void Sandbox_Initialize() {
   sandbox.camera.targetAngles = sandbox.camera.cameraAngles;
   Sandbox_LoadTextures();
   // Replaces (and deletes) the rooms of an earlier cycle.
-  Game_File_Load_Containers(sandbox.world, "0.ctr");
+  Game_File_Load_Containers(sandbox.world, Replay_ContainerPath());
 
   // A reset starts with a fresh ball as entry 0, so the view and the arrow
-  // keys follow it from the start position again.
+  // keys follow it from the start position again; shot balls go with the
+  // rest, and every instrument starts off again.
   destroyBodies();
   sandbox.world.objects.push_back(Sandbox_MakeBall(vec3f(0, 0.5f, 0)));
+  Instruments_Reset();
+  Replay_BeginSession();
 }
 
 void Sandbox_Destroy() {
@@ -66,6 +72,7 @@ void Sandbox_LoadTextures() {
   sandbox.directoryList = Platform_ListDirectory(".");
   loadModels();
 
+  Instruments_ContextRebuilt();
   sandbox.chamberList = glGenLists(1);
   glNewList(sandbox.chamberList, GL_COMPILE);
   // Without a model there is nothing to draw; the list stays empty.
@@ -128,12 +135,10 @@ std::string Sandbox_ContainersLine(const PhysicsObject& body) {
 
 void Sandbox_Update() {
   if (Volume* ball = Sandbox_Ball()) sandbox.hudLines.push_back(Sandbox_ContainersLine(*ball));
-  // At most one step per frame, at least 0.016 s of frame time apart; slow
-  // frames slow the simulation down rather than taking several steps.
-  if (sandbox.nextStepTime < core.frameTimer.total) {
-    Veruruve::Physics::stepPhysics(sandbox.world);
-    sandbox.nextStepTime = static_cast<float>(core.frameTimer.total) + 0.016f;
-  }
+  // At most one step per frame, at least 0.016 s of frame time apart (more
+  // in slow motion, none while paused); slow frames slow the simulation down
+  // rather than taking several steps.
+  if (Instruments_StepDue()) Instruments_TakeStep();
 }
 
 void Sandbox_Render() {
@@ -145,6 +150,7 @@ void Sandbox_Render() {
   glEnable(GL_CULL_FACE);
   glEnable(GL_DEPTH_TEST);
   glDisable(GL_LIGHTING);
+  Instruments_DrawScene();
   for (size_t i = 0; i < sandbox.world.objects.size(); ++i) {
     const vec3f& p = sandbox.world.objects[i]->position;
     sandbox.hudLines.push_back("Volume [" + std::to_string(i) + "]");
@@ -154,5 +160,7 @@ void Sandbox_Render() {
   glPopMatrix();
   Core_Begin2D();
   Overlay_Draw();
+  Instruments_DrawOverlay();
   Core_End2D();
+  Instruments_EndFrame();
 }

@@ -1,7 +1,11 @@
 """Measures the real program under Xvfb and llvmpipe with the shipped
 chamber: start-up time, frame cost, and resident memory.
 
-usage: python3 bench/program/measure.py [BUILD_DIR]   (default: build)
+usage: python3 bench/program/measure.py [BUILD_DIR] [--instruments]   (default: build)
+
+With --instruments it measures only the frame cost: every instrument off;
+F2 (rooms, the ball's highlighted), F3 (contacts) and F4 (plots) on; 64 shot
+balls; and both together, taking turns in one run.
 
 Start-up: from just before exec to the return of the second buffer swap
 (the first is the cleared frame the size callback presents; the second is
@@ -19,7 +23,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
-os.environ["CHAMBER_BUILD_DIR"] = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
+ARGS = [a for a in sys.argv[1:] if not a.startswith("--")]
+os.environ["CHAMBER_BUILD_DIR"] = os.path.abspath(ARGS[0] if ARGS else "build")
 
 from harness import Session, chamber_files, program  # noqa: E402
 
@@ -44,18 +49,32 @@ def startup(runs=15):
     return times
 
 
-def frames(seconds=5.0):
+DRAWINGS = ["F2", "F2", "F3", "F4"]  # rooms with the ball's highlighted, contacts, plots
+SHOTS = ["b"] * 64
+
+
+def press(s, keys):
+    """Presses each key in turn; returns the time the last one went up."""
+    for key in keys:
+        s.hold_for([key], 0.04)
+        time.sleep(0.04)
+    return time.time()
+
+
+def frames(seconds=5.0, keys=()):
     with Session(files=chamber_files(), start=False) as s:
         log = os.path.join(s.dir, ".frames")
         s.env.update(LD_PRELOAD=TIMER, CHAMBER_FRAME_LOG=log)
         s.start()
         s.wait_for_count("Core_MainLoop", 1, timeout=60)
         s.window()
+        keys_done = press(s, keys)
         time.sleep(seconds)
         s.hold(["Escape"], lambda: not s.running(), what="the end")
         record = swaps(log)
-    # Skip the first second: shaders are compiled on first use.
-    start = record[0][0] + 1.0
+    # Skip the first second, when shaders are compiled on first use, and the
+    # frames in which the keys were being pressed.
+    start = max(record[0][0] + 1.0, keys_done + 0.2)
     costs = [t1 - t0 - slept for (t0, _), (t1, slept) in zip(record, record[1:]) if t0 > start]
     return costs
 
@@ -84,7 +103,31 @@ def memory(rebuilds=20):
     return before, after
 
 
+def describe(costs):
+    costs = sorted(costs)
+    return "median %.3f ms, 90th percentile %.3f ms over %d frames" % (
+        1000 * statistics.median(costs), 1000 * costs[int(0.9 * len(costs))], len(costs))
+
+
+def compare_instruments(rounds=3):
+    """The three set-ups take turns, so that the load of a shared machine
+    falls on all of them alike."""
+    setups = [("instruments off", []), ("F2 F3 F4 on", DRAWINGS),
+              ("64 shot balls", SHOTS), ("F2 F3 F4 on and 64 shot balls", DRAWINGS + SHOTS)]
+    costs = {name: [] for name, _ in setups}
+    for _ in range(rounds):
+        for name, keys in setups:
+            costs[name] += frames(keys=keys)
+    off = statistics.median(costs["instruments off"])
+    for name, _ in setups:
+        print("frame cost, %s: %s; %.2f x off" % (name, describe(costs[name]),
+                                                  statistics.median(costs[name]) / off))
+
+
 def main():
+    if "--instruments" in sys.argv[1:]:
+        compare_instruments()
+        return
     times = startup()
     print("start-up: median %.1f ms, min %.1f ms, max %.1f ms over %d runs" % (
         1000 * statistics.median(times), 1000 * min(times), 1000 * max(times), len(times)))

@@ -193,6 +193,53 @@ def test_session():
         run_and_quit(s)
 
 
+# Every key of the program but ESC, as xdotool names them: the document's,
+# the instruments' and the rewind keys and F8. Alt+Enter rebuilds the window and F11 restarts
+# everything, so they come up less often.
+RANDOM_KEYS = (["q", "f", "s", "e", "d", "r", "w", "Up", "Down", "Left", "Right", "Control_L",
+                "Shift_L", "F9"]
+               + ["p", "o", "bracketleft", "bracketright", "b", "F1", "F2", "F3", "F4", "F12"] * 2
+               + ["comma", "period", "F8"] * 2)
+RARE_KEYS = [["F11"], ["Alt_L", "Return"]]
+
+
+def test_random_keys(seconds=180):
+    """Three minutes of random keys, chords and pointer moves, every
+    instrument switched on and off many times; then ESC."""
+    rng = random.Random(9)
+    with Session(files=chamber_files()) as s:
+        s.wait_for_count("Core_MainLoop", 1, timeout=90)
+        s.window(timeout=60)
+        deadline = time.time() + seconds
+        pressed = 0
+        while time.time() < deadline:
+            roll = rng.random()
+            try:
+                if roll < 0.15:
+                    wid = s.window(timeout=60)
+                    s.xdotool("mousemove", "--window", wid, str(rng.randrange(640)),
+                              str(rng.randrange(480)))
+                    continue
+                if roll < 0.17:
+                    keys = rng.choice(RARE_KEYS)
+                else:
+                    keys = list(dict.fromkeys(rng.sample(RANDOM_KEYS, rng.choice([1, 1, 1, 2, 3]))))
+                s.hold_for(keys, rng.uniform(0.02, 0.3))
+            except subprocess.CalledProcessError:
+                # F11 and Alt+Enter replace the window: one found a moment
+                # before may be gone when xdotool reaches it.
+                pass
+            pressed += 1
+            expect(s.running(), "still running after %d presses" % pressed)
+        for _ in range(10):
+            try:
+                s.window(timeout=60)
+                break
+            except subprocess.CalledProcessError:
+                time.sleep(0.5)
+        run_and_quit(s)
+
+
 if __name__ == "__main__":
     run_test("hostile_test.py", globals(),
              {name: (lambda n: lambda: run_case(n))(name) for name in CASES})

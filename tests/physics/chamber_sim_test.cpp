@@ -105,6 +105,42 @@ TEST_F(ChamberSim, StartAndVelocityWithoutRooms) {
   EXPECT_EQ(fields(r.lines[2])[2], "10.9997501");  // damped by 0.9995
 }
 
+TEST_F(ChamberSim, AnOptionsFileActsAsTheSameOptionsOnTheCommandLine) {
+  const std::string argsPath = dir + "sim_" + tag + ".args";
+  const std::string options = "--ctr " + ctrPath + "\n--steps 120\n--start 0,0.02,0\n" +
+                              "--push 0.052,0,0@1:40\n--push 0,0,0.01@30:60\n" +
+                              "--body -0.5,0.1,0,0.02,0,0@50\n--body 0.3,0.5,0\n";
+  ASSERT_TRUE(ctr::writeFile(argsPath, std::vector<std::uint8_t>(options.begin(), options.end())));
+  std::string flat = options;
+  for (char& c : flat)
+    if (c == '\n') c = ' ';
+  const SimRun fromFile = run("--args " + argsPath);
+  const SimRun given = run(flat);
+  std::remove(argsPath.c_str());
+  ASSERT_EQ(fromFile.status, 0) << fromFile.errors;
+  EXPECT_EQ(fromFile.lines, given.lines);
+  // The body given without a step is there from the start (body 1); the
+  // thrown one joins as body 2 at step 50, with its velocity.
+  EXPECT_EQ(fields(fromFile.lines[2])[1], "1");
+  EXPECT_EQ(fromFile.lines.size(), 1u + 2 * 49 + 3 * 71);
+  const std::vector<std::string> joined = fields(fromFile.lines[1 + 2 * 49 + 2]);
+  EXPECT_EQ(joined[0], "50");
+  EXPECT_EQ(joined[1], "2");
+  EXPECT_EQ(joined[5], "0.0199999996");
+}
+
+TEST_F(ChamberSim, AnOptionsFileErrorNamesTheLine) {
+  const std::string argsPath = dir + "sim_" + tag + ".args";
+  const std::string options = "# two steps\n--steps 2\n--ctr " + ctrPath + ".gone\n";
+  ASSERT_TRUE(ctr::writeFile(argsPath, std::vector<std::uint8_t>(options.begin(), options.end())));
+  const SimRun r = run("--args " + argsPath);
+  std::remove(argsPath.c_str());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(r.lines.empty());
+  EXPECT_EQ(r.errors, "chamber-sim: " + argsPath + ":3: cannot open container file '" + ctrPath +
+                          ".gone'\n");
+}
+
 TEST_F(ChamberSim, BadInputIsOneLineAndExitCodeTwo) {
   const std::string bad[] = {
       "--steps",          "--steps -1",        "--steps 1e3",

@@ -76,7 +76,16 @@ double glfwGetTime() {
   return now;
 }
 
-int glfwGetKey(int key) { return fake.keysDown.count(key) ? GLFW_PRESS : GLFW_RELEASE; }
+static int typedAt(int position) {
+  const auto remapped = fake.layout.find(position);
+  return remapped == fake.layout.end() ? position : remapped->second;
+}
+
+int glfwGetKey(int key) {
+  // As the real layer does: a printable code means the key that types it.
+  if (key >= 0 && key < GLFW_KEY_SPECIAL) key = Platform_KeyPosition(key, typedAt);
+  return fake.keysDown.count(key) ? GLFW_PRESS : GLFW_RELEASE;
+}
 
 void glfwGetMousePos(int* x, int* y) {
   *x = fake.mouseX;

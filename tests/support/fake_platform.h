@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,7 +18,13 @@ struct FakeOpenCall {
 struct FakePlatform {
   double time = 0;            // what glfwGetTime returns
   double timePerRead = 0;     // added to time after every glfwGetTime
-  std::set<int> keysDown;     // 2.x key codes held now
+  // Keys held now: special keys by their 2.x codes, printable keys by their
+  // position on a US keyboard ('Q' is the key left of W).
+  std::set<int> keysDown;
+  // The keyboard layout: the upper-case character the key at a US position
+  // types, for the keys that type something else than on a US keyboard.
+  // Empty: a US keyboard.
+  std::map<int, int> layout;
   int mouseX = 0, mouseY = 0;
   bool active = true;         // GLFW_ACTIVE while a window is open
   bool openFails = false;     // glfwOpenWindow opens nothing

@@ -1,0 +1,11 @@
+// Text of the instruments' overlay that tests read without drawing it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The help screen (F1): every key with what it does.
+std::vector<std::string> Instruments_HelpLines();
+// The status lines shown outside the debug panel: "PAUSED" while paused, the
+// step rate while it is not the normal one. Empty when there is nothing to say.
+std::vector<std::string> Instruments_StatusLines();
