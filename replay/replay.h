@@ -78,9 +78,19 @@ struct BodyRow {
   std::uint64_t containersEnd = 0;  // end of its indices in SessionLog::containers
 };
 
+// Rows a session keeps at most: about 200 MB of rows, 18 hours of the ball
+// alone or 17 minutes with 64 shot balls. A session that reaches it stops
+// being recorded there (replays then end at that step) rather than letting a
+// long run exhaust the machine's memory.
+constexpr std::size_t kMaxSessionRows = std::size_t(1) << 22;
+
 // Everything a replay file needs, since the session began: unlike the history
-// it is not limited in length, and it is compact (no whole states).
+// it is not limited to a minute, and it is compact (no whole states).
 struct SessionLog {
+  std::size_t maxRows = kMaxSessionRows;
+  // Set when a step would have gone beyond maxRows: from then on nothing is
+  // recorded, until a rewind to a recorded step truncates the log.
+  bool full = false;
   vec3f start, velocity;  // the ball before the first step
   // The pushes added to the ball, in the order they were added; per step the
   // end of that step's pushes.
@@ -96,7 +106,7 @@ struct SessionLog {
   std::vector<vec3f> pending;
 };
 
-// Starts a session on the world as it is (its ball, entry 0).
+// Starts a session on the world as it is (its ball, entry 0); keeps maxRows.
 void SessionLog_Begin(SessionLog& log, const Veruruve::Physics::PhysicsWorld& world);
 // A push added to the ball's force for the coming step.
 void SessionLog_NotePush(SessionLog& log, const vec3f& force);
@@ -104,8 +114,8 @@ void SessionLog_NotePush(SessionLog& log, const vec3f& force);
 void SessionLog_BeforeStep(SessionLog& log, const Veruruve::Physics::PhysicsWorld& world);
 // Just after a step: its rows and its pushes.
 void SessionLog_AfterStep(SessionLog& log, const Veruruve::Physics::PhysicsWorld& world);
-// Keeps only the first steps. Pending pushes stay: they belong to the step
-// about to be taken.
+// Keeps only the first steps, and records again if the log was full. Pending
+// pushes stay: they belong to the step about to be taken.
 void SessionLog_Truncate(SessionLog& log, std::uint64_t steps);
 std::uint64_t SessionLog_Steps(const SessionLog& log);
 

@@ -23,16 +23,21 @@ bool sameBits(const vec3f& a, const vec3f& b) { return std::memcmp(&a, &b, sizeo
 }  // namespace
 
 void SessionLog_Begin(SessionLog& log, const PhysicsWorld& world) {
+  const std::size_t maxRows = log.maxRows;
   log = SessionLog();
+  log.maxRows = maxRows;
   if (!world.objects.empty()) {
     log.start = world.objects[0]->position;
     log.velocity = world.objects[0]->velocity;
   }
 }
 
-void SessionLog_NotePush(SessionLog& log, const vec3f& force) { log.pending.push_back(force); }
+void SessionLog_NotePush(SessionLog& log, const vec3f& force) {
+  if (!log.full) log.pending.push_back(force);
+}
 
 void SessionLog_BeforeStep(SessionLog& log, const PhysicsWorld& world) {
+  if (log.full) return;
   const std::uint64_t step = SessionLog_Steps(log) + 1;
   for (std::size_t i = knownBodies(log); i < world.objects.size(); ++i) {
     SimBody body;
@@ -44,6 +49,15 @@ void SessionLog_BeforeStep(SessionLog& log, const PhysicsWorld& world) {
 }
 
 void SessionLog_AfterStep(SessionLog& log, const PhysicsWorld& world) {
+  if (log.full) return;
+  if (log.rows.size() + world.objects.size() > log.maxRows) {
+    log.full = true;
+    log.pending.clear();
+    // Bodies that joined for this step never got a row.
+    while (!log.joined.empty() && log.joined.back().step > SessionLog_Steps(log))
+      log.joined.pop_back();
+    return;
+  }
   log.pushes.insert(log.pushes.end(), log.pending.begin(), log.pending.end());
   log.pushesEnd.push_back(log.pushes.size());
   log.pending.clear();
@@ -57,6 +71,7 @@ void SessionLog_AfterStep(SessionLog& log, const PhysicsWorld& world) {
 
 void SessionLog_Truncate(SessionLog& log, std::uint64_t steps) {
   if (steps >= SessionLog_Steps(log)) return;
+  log.full = false;
   log.pushesEnd.resize(steps);
   log.pushes.resize(lastEnd(log.pushesEnd));
   log.rowsEnd.resize(steps);

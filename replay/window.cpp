@@ -126,7 +126,11 @@ void Replay_BeforeStep() {
 }
 
 void Replay_AfterStep() {
+  const bool wasFull = replay.log.full;
   SessionLog_AfterStep(replay.log, sandbox.world);
+  if (replay.log.full && !wasFull)
+    printf("Replay record full: F8 saves the first %llu steps\n",
+           static_cast<unsigned long long>(SessionLog_Steps(replay.log)));
   History_Record(replay.history, sandbox.world);
   // The end of a played-back session: everything stops there to be looked at.
   if (replay.playing && replay.history.current == replay.playback.steps) {

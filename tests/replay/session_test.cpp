@@ -176,6 +176,43 @@ SessionLog recordSession(std::uint64_t seed) {
   return log;
 }
 
+TEST(SessionLog, AFullLogStopsAtItsLastWholeStepAndRecordsAgainAfterARewind) {
+  TestWorld test;
+  SessionLog log;
+  log.maxRows = 7;  // the ball alone: 7 steps; ball and a shot ball: 3 more
+  SessionLog_Begin(log, test.world);
+  auto step = [&](const vec3f& push) {
+    test.world.objects[0]->force += push;
+    SessionLog_NotePush(log, push);
+    SessionLog_BeforeStep(log, test.world);
+    stepPhysics(test.world);
+    SessionLog_AfterStep(log, test.world);
+  };
+  for (int i = 0; i < 5; ++i) step(U);
+  test.addBall(vec3f(0.2f, 0.3f, 0), vec3f(0, 0, 0));  // joins before step 6
+  step(L);  // rows 6 and 7
+  EXPECT_FALSE(log.full);
+  test.addBall(vec3f(-0.2f, 0.3f, 0), vec3f(0, 0, 0));  // would need 3 rows
+  step(D);
+  step(D);
+  EXPECT_TRUE(log.full);
+  EXPECT_EQ(SessionLog_Steps(log), 6u);
+  EXPECT_EQ(log.rows.size(), 7u);
+  ASSERT_EQ(log.joined.size(), 1u);  // the ball that never got a row is not kept
+  EXPECT_EQ(Replay_PushRuns(log, 100).size(), 2u);  // U@1:5, L@6:6; nothing of D
+  // The saved text names only what was recorded, and reproduces it.
+  SimOptions options;
+  std::string error;
+  ASSERT_TRUE(SimOptions_ParseText(Replay_OptionsText(log, 8, "0.ctr"), "saved", &options, &error))
+      << error;
+  EXPECT_EQ(options.steps, 6u);
+  EXPECT_TRUE(Replay_CsvText(log, 8) == simulate(options, twoRoomsFile()));
+
+  SessionLog_Truncate(log, 4);  // a rewind to step 4, resumed
+  EXPECT_FALSE(log.full);
+  EXPECT_EQ(log.joined.size(), 0u);
+}
+
 TEST(ReplayText, ReadBackItReproducesTheRecordedTrajectory) {
   const std::string path = ::testing::TempDir() + "replay_text_" + std::to_string(getpid());
   for (std::uint64_t seed = 1; seed <= 6; ++seed) {
