@@ -1,13 +1,25 @@
 #include <malloc.h>
 
+#include <cstdio>
+
 #include "core/core.h"
 #include "launch/launch.h"
+#include "replay/replay.h"
 
 int main(int argc, char** argv) {
   // --help, --version, a bad command line, and the move into DIRECTORY, all
   // before anything else.
   const int exitCode = Launch_Prepare(argc, argv);
   if (exitCode != Launch_Continue) return exitCode;
+  // A replay file is someone else's: it is checked whole before any window
+  // opens.
+  if (!launchOptions.replayPath.empty()) {
+    std::string error;
+    if (!Replay_LoadPlayback(launchOptions.replayPath, &error)) {
+      fprintf(stderr, "chamber: %s\n", error.c_str());
+      return 2;
+    }
+  }
   // The software OpenGL driver builds each frame in freshly allocated blocks
   // and frees them again; with glibc's default trimming the heap shrinks
   // after every frame and each new frame page-faults its memory back in,

@@ -7,6 +7,7 @@
 #include "core/core.h"
 #include "instruments/instruments.h"
 #include "platform/platform.h"
+#include "replay/replay.h"
 #include "sandbox/sandbox.h"
 
 using Veruruve::Physics::Volume;
@@ -35,7 +36,8 @@ void Instruments_Update() {
   if (pressed('O', downNow) && instruments.paused) Instruments_RequestStep();
   if (pressed('[', downNow) && instruments.slowMotion < kMaxSlowMotion) instruments.slowMotion += 1;
   if (pressed(']', downNow) && instruments.slowMotion > 0) instruments.slowMotion -= 1;
-  if (pressed('B', downNow)) Instruments_ShootFromCamera();
+  // A played-back session takes its balls from its file.
+  if (pressed('B', downNow) && !Replay_Playing()) Instruments_ShootFromCamera();
   if (pressed(GLFW_KEY_F1, downNow)) instruments.help = !instruments.help;
   if (pressed(GLFW_KEY_F2, downNow)) {
     switch (instruments.rooms) {
@@ -48,6 +50,7 @@ void Instruments_Update() {
   if (pressed(GLFW_KEY_F4, downNow)) instruments.plots = !instruments.plots;
   if (pressed(GLFW_KEY_F12, downNow)) instruments.screenshotRequested = true;
   instruments.keysDown = std::move(downNow);
+  Replay_Update();
 }
 
 bool Instruments_Paused() { return instruments.paused; }
@@ -101,8 +104,10 @@ void Instruments_TakeStep() {
   const Volume* ball = Sandbox_Ball();
   const vec3f gravityBefore = ball ? ball->gravity : vec3f();
   const auto start = std::chrono::steady_clock::now();
+  Replay_BeforeStep();
   Veruruve::Physics::stepPhysics(sandbox.world);
   const auto end = std::chrono::steady_clock::now();
+  Replay_AfterStep();
   instruments.stepRequested = false;
   sandbox.nextStepTime = static_cast<float>(core.frameTimer.total) + Instruments_StepInterval();
   recordSample(gravityBefore, std::chrono::duration<double, std::milli>(end - start).count());

@@ -9,6 +9,7 @@
 #include "core/core.h"
 #include "instruments/help.h"
 #include "instruments/instruments.h"
+#include "replay/replay.h"
 
 namespace {
 
@@ -24,7 +25,9 @@ const float kYellow[4] = {1, 1, 0.3f, 1};
 float windowWidth() { return static_cast<float>(static_cast<unsigned>(core.width)); }
 
 void drawStatus() {
-  const std::vector<std::string> lines = Instruments_StatusLines();
+  // The rewind and replay step line goes under the instruments' own.
+  std::vector<std::string> lines = Instruments_StatusLines();
+  for (const std::string& line : Replay_StatusLines()) lines.push_back(line);
   for (size_t i = 0; i < lines.size(); ++i)
     Font_Print(kMargin, kMargin + kLinePitch * static_cast<float>(i), lines[i].c_str(), kYellow);
 }

@@ -22,6 +22,8 @@ const KeyRow kKeys[] = {
     {"left Ctrl, left Shift", "10 times / one tenth of the debug step (with the keys above)"},
     {"Up / Down / Left / Right", "push the sphere forward / back / left / right"},
     {"mouse", "look around"},
+    {", / .", "while paused: one step back / forward (with Shift: 10), once per press"},
+    {"F8", "save the session as replay-NNNN.txt and .csv, once per press"},
 };
 
 }  // namespace

@@ -13,7 +13,9 @@
 // world's rooms.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "geometry/vector.h"
@@ -153,6 +155,9 @@ struct Contact {
   Volume* other = nullptr;  // the room, or the second sphere of a pair
 };
 
+// The rooms' broad phase: a tree over bounds of the rooms (room_index.cpp).
+struct RoomIndex;
+
 struct PhysicsWorld {
   // Rooms, each made with new: destroyContainers() deletes them.
   std::vector<CollisionBox*> containers;
@@ -160,13 +165,41 @@ struct PhysicsWorld {
   std::vector<Volume*> objects;
   // Contacts of the last contact pass that ran.
   std::vector<Contact> contacts;
+  // Contact passes run by the last step (0 to 4), for measurements.
+  int passes = 0;
+  // Built by buildRoomIndex (the container loader calls it). The step uses
+  // it only while it matches the container list it was built for (same
+  // count, same storage); otherwise every room is tested, as for a world put
+  // together by hand.
+  std::shared_ptr<const RoomIndex> roomIndex;
   // Contacts of every pass of the last step, in the order they were found;
   // the step itself never reads them (the testbed drawings and plots do).
   std::vector<Contact> stepContacts;
 };
 
-// Deletes every room of the world and empties the list.
+// Deletes every room of the world and empties the list (and drops the index).
 void destroyContainers(PhysicsWorld& world);
+
+// Builds the rooms' index over world.containers, to be called once the rooms
+// are complete: rooms do not change after loading, and a room changed in
+// place afterwards needs a new index. With the index a body's candidate
+// rooms cost about the logarithm of the room count instead of one test per
+// room, and are exactly the rooms whose overlapsVolume is true, in
+// increasing index order.
+void buildRoomIndex(PhysicsWorld& world);
+
+// The rooms the body reaches into (overlapsVolume true), in increasing index
+// order, appended to out: through the world's index when it matches the
+// container list, else by testing every room.
+void findRooms(const PhysicsWorld& world, const Volume& body, std::vector<std::uint32_t>* out);
+
+// What the index holds, for benchmarks and tests.
+struct RoomIndexStats {
+  std::size_t indexedRooms = 0;  // rooms found through the tree
+  std::size_t alwaysTested = 0;  // open, degenerate or unusual rooms tested every step
+  std::size_t bytes = 0;         // memory held by the index
+};
+RoomIndexStats roomIndexStats(const PhysicsWorld& world);
 
 // What a contact test found. The correction is subtracted from the body's
 // position (added to the first sphere's in a pair).

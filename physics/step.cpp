@@ -1,5 +1,6 @@
 // Integration, transforms and the fixed step over a world.
 #include "physics/physics.h"
+#include "physics/sphere_grid.h"
 
 namespace Veruruve {
 namespace Physics {
@@ -16,9 +17,7 @@ constexpr int kMaxContactPasses = 4;
 // left out.
 void broadPhase(PhysicsWorld& world, Volume& body) {
   body.containerIndices.clear();
-  const auto count = static_cast<std::uint32_t>(world.containers.size());
-  for (std::uint32_t k = 0; k < count; ++k)
-    if (world.containers[k]->overlapsVolume(&body)) body.containerIndices.push_back(k);
+  findRooms(world, body, &body.containerIndices);
   if (body.containerIndices.empty()) return;
 
   vec3f sum = body.gravity;
@@ -35,8 +34,49 @@ void broadPhase(PhysicsWorld& world, Volume& body) {
   body.gravity = average;
 }
 
+// The contact passes' state: the sphere grid, and scratch reused from body
+// to body.
+struct PassState {
+  SphereGrid grid;
+  bool pairs = false;  // at least two spheres: pairs are possible
+  std::vector<std::uint32_t> partners;
+};
+
+// Sphere i against the later spheres that touch it, in the order of the
+// whole list. A response moves i and the partner, which is behind in the
+// list; the partners ahead have not moved, so the list found stays a
+// superset of those that touch as long as i stays in its cell. When i
+// changes cell, the partners left are looked up again.
+void resolvePairs(PhysicsWorld& world, PassState& state, std::uint32_t i) {
+  auto& ball = static_cast<VolumeSphere&>(*world.objects[i]);
+  ContactInfo contact;
+  std::uint32_t after = i;
+  bool lookUp = true;
+  while (lookUp) {
+    lookUp = false;
+    spherePartners(state.grid, world.objects, i, after, &state.partners);
+    for (std::uint32_t j : state.partners) {
+      // Pairs with a box body are skipped: only sphere against sphere is
+      // defined (the grid holds spheres only).
+      auto& p = static_cast<VolumeSphere&>(*world.objects[j]);
+      if (!testSphereSphere(ball, p, &contact)) continue;
+      respondPair(ball, p, contact.normal, contact.correction);
+      world.contacts.push_back({contact.point, contact.correction, &ball, &p});
+      const SphereGrid::Place place = state.grid.place[i];
+      const std::uint64_t cell = state.grid.key[i];
+      moveSphere(state.grid, world.objects, i);
+      moveSphere(state.grid, world.objects, j);
+      if (state.grid.place[i] != place || state.grid.key[i] != cell) {
+        after = j;
+        lookUp = true;
+        break;
+      }
+    }
+  }
+}
+
 // One contact pass over one body: rooms first, then the later spheres.
-void resolveBody(PhysicsWorld& world, std::size_t i) {
+void resolveBody(PhysicsWorld& world, PassState& state, std::uint32_t i) {
   Volume* body = world.objects[i];
   ContactInfo contact;
   if (body->shape == Box) {
@@ -55,6 +95,7 @@ void resolveBody(PhysicsWorld& world, std::size_t i) {
     }
   } else if (body->shape == Sphere) {
     auto& ball = static_cast<VolumeSphere&>(*body);
+    bool moved = false;
     for (std::uint32_t k : body->containerIndices) {
       CollisionBox* room = world.containers[k];
       for (const CollisionFace& face : room->collisionFaces) {
@@ -62,18 +103,12 @@ void resolveBody(PhysicsWorld& world, std::size_t i) {
         if (!testSphereFace(ball, *room, face, &contact)) continue;
         respondSphere(ball, contact.normal, contact.correction);
         world.contacts.push_back({contact.point, contact.correction, body, room});
+        moved = true;
       }
     }
-    // Pairs with a box body are skipped: only sphere against sphere is
-    // defined.
-    for (std::size_t j = i + 1; j < world.objects.size(); ++j) {
-      Volume* other = world.objects[j];
-      if (other->shape != Sphere) continue;
-      auto& p = static_cast<VolumeSphere&>(*other);
-      if (!testSphereSphere(ball, p, &contact)) continue;
-      respondPair(ball, p, contact.normal, contact.correction);
-      world.contacts.push_back({contact.point, contact.correction, body, other});
-    }
+    if (!state.pairs) return;
+    if (moved) moveSphere(state.grid, world.objects, i);
+    resolvePairs(world, state, i);
   }
 }
 
@@ -125,6 +160,7 @@ void integrate(PhysicsObject& body) {
 }
 
 void stepPhysics(PhysicsWorld& world) {
+  world.passes = 0;
   if (world.containers.empty()) return;
 
   for (Volume* body : world.objects) {
@@ -135,15 +171,22 @@ void stepPhysics(PhysicsWorld& world) {
   // Each response moves its body at once, so later tests of the same pass
   // see the corrected state. Candidate rooms stay as the broad phase found
   // them.
+  thread_local PassState state;
+  std::size_t spheres = 0;
+  for (const Volume* body : world.objects) spheres += body->shape == Sphere ? 1 : 0;
+  state.pairs = spheres >= 2;
+  if (state.pairs) buildSphereGrid(state.grid, world.objects);
+  const auto count = static_cast<std::uint32_t>(world.objects.size());
   int pass = 0;
   world.stepContacts.clear();
   do {
     world.contacts.clear();
-    for (std::size_t i = 0; i < world.objects.size(); ++i) resolveBody(world, i);
+    for (std::uint32_t i = 0; i < count; ++i) resolveBody(world, state, i);
     world.stepContacts.insert(world.stepContacts.end(), world.contacts.begin(),
                               world.contacts.end());
     ++pass;
   } while (!world.contacts.empty() && pass < kMaxContactPasses);
+  world.passes = pass;
 
   // Damping for the next step; replaces whatever the passes added.
   for (Volume* body : world.objects) {

@@ -6,6 +6,7 @@ namespace Physics {
 void destroyContainers(PhysicsWorld& world) {
   for (CollisionBox* box : world.containers) delete box;
   world.containers.clear();
+  world.roomIndex.reset();
 }
 
 }  // namespace Physics

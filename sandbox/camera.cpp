@@ -7,6 +7,7 @@
 #include "core/core.h"
 #include "instruments/instruments.h"
 #include "platform/platform.h"
+#include "replay/replay.h"
 #include "sandbox/sandbox.h"
 
 // Force added to the ball per held arrow key on a stepping frame.
@@ -55,13 +56,22 @@ void Camera_AlignToGravity(mat4f& basis, const vec3f& gravity, float dt) {
   }
 }
 
+// Each push is noted, so that a saved session gives chamber-sim the same
+// additions in the same order.
+static void addPush(Veruruve::Physics::Volume& ball, const vec3f& force) {
+  ball.force += force;
+  Replay_NotePush(force);
+}
+
 static void push(Veruruve::Physics::Volume& ball) {
+  // A played-back session takes its pushes from its file.
+  if (Replay_Playing()) return;
   vec3f forward, left;
   Camera_PushDirections(sandbox.cameraBasis, sandbox.camera.cameraAngles.y, &forward, &left);
-  if (glfwGetKey(GLFW_KEY_UP) == GLFW_PRESS) ball.force += kPushForce * forward;
-  if (glfwGetKey(GLFW_KEY_DOWN) == GLFW_PRESS) ball.force += -kPushForce * forward;
-  if (glfwGetKey(GLFW_KEY_LEFT) == GLFW_PRESS) ball.force += kPushForce * left;
-  if (glfwGetKey(GLFW_KEY_RIGHT) == GLFW_PRESS) ball.force += -kPushForce * left;
+  if (glfwGetKey(GLFW_KEY_UP) == GLFW_PRESS) addPush(ball, kPushForce * forward);
+  if (glfwGetKey(GLFW_KEY_DOWN) == GLFW_PRESS) addPush(ball, -kPushForce * forward);
+  if (glfwGetKey(GLFW_KEY_LEFT) == GLFW_PRESS) addPush(ball, kPushForce * left);
+  if (glfwGetKey(GLFW_KEY_RIGHT) == GLFW_PRESS) addPush(ball, -kPushForce * left);
 }
 
 static void mouseLook() {

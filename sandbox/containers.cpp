@@ -92,7 +92,7 @@ bool readFaces(Source& in, CollisionBox& box, std::uint32_t faceCount, Container
 }
 
 template <typename Source>
-ContainerLoadReport load(PhysicsWorld& world, Source& in) {
+ContainerLoadReport readRooms(PhysicsWorld& world, Source& in) {
   ContainerLoadReport report;
   report.opened = true;
   destroyContainers(world);
@@ -121,6 +121,14 @@ ContainerLoadReport load(PhysicsWorld& world, Source& in) {
       break;
     }
   }
+  return report;
+}
+
+// Reads the rooms, then indexes them for the step's broad phase.
+template <typename Source>
+ContainerLoadReport load(PhysicsWorld& world, Source& in) {
+  const ContainerLoadReport report = readRooms(world, in);
+  buildRoomIndex(world);
   return report;
 }
 

@@ -29,6 +29,7 @@ void Game_File_Load_Containers(Veruruve::Physics::PhysicsWorld& world, const cha
 // trusted: reading stops at the last complete face, so a short or damaged file
 // gives the rooms it actually holds. A file that cannot be opened leaves the
 // world without rooms. A face with fewer than three vertices is skipped.
+// The rooms read are indexed for the step (buildRoomIndex).
 ContainerLoadReport Containers_Load(Veruruve::Physics::PhysicsWorld& world, const char* path);
 
 // The same from bytes in memory.

@@ -7,6 +7,7 @@
 #include "core/core.h"
 #include "instruments/instruments.h"
 #include "platform/platform.h"
+#include "replay/replay.h"
 #include "sandbox/containers.h"
 #include "sandbox/sandbox.h"
 
@@ -35,7 +36,7 @@ void Sandbox_Initialize() {
   sandbox.camera.targetAngles = sandbox.camera.cameraAngles;
   Sandbox_LoadTextures();
   // Replaces (and deletes) the rooms of an earlier cycle.
-  Game_File_Load_Containers(sandbox.world, "0.ctr");
+  Game_File_Load_Containers(sandbox.world, Replay_ContainerPath());
 
   // A reset starts with a fresh ball as entry 0, so the view and the arrow
   // keys follow it from the start position again; shot balls go with the
@@ -43,6 +44,7 @@ void Sandbox_Initialize() {
   destroyBodies();
   sandbox.world.objects.push_back(Sandbox_MakeBall(vec3f(0, 0.5f, 0)));
   Instruments_Reset();
+  Replay_BeginSession();
 }
 
 void Sandbox_Destroy() {

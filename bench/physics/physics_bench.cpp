@@ -1,5 +1,6 @@
-// The cost of one physics step as the number of rooms grows, and of loading a
-// large container file.
+// The cost of one physics step as the rooms and the balls grow, each beside
+// the plain loops it replaces (reference::step, the same results), and the
+// cost of building the rooms' index and loading a large container file.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -7,60 +8,133 @@
 #include <string>
 #include <unistd.h>
 
+#include "bench/physics/chambers.h"
 #include "physics/physics.h"
 #include "sandbox/containers.h"
-#include "sandbox/sandbox.h"
-#include "tests/physics/container_writer.h"
+#include "tests/physics/reference_step.h"
 
 using namespace Veruruve::Physics;
 
 namespace {
 
-// Unit cubes on a square grid, two units apart, room 0 at the origin.
-std::vector<ctr::Room> grid(std::size_t count) {
-  std::vector<ctr::Room> rooms;
-  std::size_t side = 1;
-  while (side * side < count) ++side;
-  for (std::size_t i = 0; i < count; ++i) {
-    const float x = 2.0f * static_cast<float>(i % side);
-    const float z = 2.0f * static_cast<float>(i / side);
-    rooms.push_back(ctr::boxRoom({x - 0.5f, 0, z - 0.5f}, {x + 0.5f, 1, z + 0.5f}));
-  }
-  return rooms;
+enum Layout { kGrid, kRandom };
+enum Stepper { kIndexed, kPlain };
+
+std::vector<ctr::Room> rooms(Layout layout, std::size_t count) {
+  return layout == kGrid ? chambers::grid(count) : chambers::randomRooms(count);
+}
+
+void step(Stepper stepper, PhysicsWorld& world) {
+  if (stepper == kIndexed)
+    stepPhysics(world);
+  else
+    reference::step(world);
 }
 
 // One step of a ball resting on the floor of room 0, in a world of N rooms.
-void BM_StepRestingBall(benchmark::State& state) {
-  const auto bytes = ctr::encode(grid(static_cast<std::size_t>(state.range(0))));
+template <Layout layout, Stepper stepper>
+void BM_StepRooms(benchmark::State& state) {
+  const auto bytes = ctr::encode(rooms(layout, static_cast<std::size_t>(state.range(0))));
   PhysicsWorld world;
   Containers_LoadMemory(world, bytes.data(), bytes.size());
-  std::unique_ptr<CollisionSphere> owned(Sandbox_MakeBall(vec3f(0, 0.5f, 0)));
-  CollisionSphere& ball = *owned;
-  world.objects.push_back(&ball);
+  std::unique_ptr<CollisionSphere> ball(Sandbox_MakeBall(vec3f(0, 0.5f, 0)));
+  world.objects.push_back(ball.get());
   for (int i = 0; i < 300; ++i) stepPhysics(world);  // let it come to rest
-  for (auto _ : state) stepPhysics(world);
-  state.SetComplexityN(state.range(0));
-  state.counters["y"] = ball.position.y;
+  for (auto _ : state) step(stepper, world);
+  state.counters["y"] = ball->position.y;
+  state.counters["rooms_of_ball"] = static_cast<double>(ball->containerIndices.size());
   destroyContainers(world);
 }
-BENCHMARK(BM_StepRestingBall)->Arg(1)->Arg(10)->Arg(100)->Arg(1000)->Arg(10000)->Complexity(benchmark::oN);
+BENCHMARK_TEMPLATE(BM_StepRooms, kGrid, kIndexed)->Arg(1)->Arg(100)->Arg(10000)->Arg(100000);
+BENCHMARK_TEMPLATE(BM_StepRooms, kGrid, kPlain)->Arg(1)->Arg(100)->Arg(10000)->Arg(100000);
+BENCHMARK_TEMPLATE(BM_StepRooms, kRandom, kIndexed)->Arg(1)->Arg(100)->Arg(10000)->Arg(100000);
+BENCHMARK_TEMPLATE(BM_StepRooms, kRandom, kPlain)->Arg(1)->Arg(100)->Arg(10000)->Arg(100000);
 
-// Loading a file of 16,667 six-faced rooms (100,002 faces) from disk.
+enum BallRoom { kOneBox, kRoomGrid };
+
+// One step of N balls (radius 0.02) settling: in one box room wide enough
+// for them to lie four deep (a larger pile stays busy longer), or 50 to a
+// room in a grid of unit rooms, every room starting alike (two layers of
+// 5 x 5), so that the work per ball is the same whatever the count.
+constexpr std::size_t kPerRoom = 50;
+
+template <BallRoom where, Stepper stepper>
+void BM_StepBalls(benchmark::State& state) {
+  const auto count = static_cast<std::size_t>(state.range(0));
+  std::vector<ctr::Room> layout;
+  std::vector<std::unique_ptr<CollisionSphere>> balls;
+  if (where == kOneBox) {
+    int side = 1;
+    while (static_cast<std::size_t>(4 * side * side) < count) ++side;
+    const float width = 0.06f * static_cast<float>(side) + 0.1f;
+    layout.push_back(ctr::boxRoom({0, 0, 0}, {width, 1, width}));
+    balls = chambers::lattice({0.08f, 0.05f, 0.08f}, side, 4, side, count, 7);
+  } else {
+    layout = chambers::grid((count + kPerRoom - 1) / kPerRoom);
+    for (std::size_t room = 0; room * kPerRoom < count; ++room) {
+      const vec3f corner = layout[room].faces[0].vertices[0];  // the room's lowest corner
+      auto more = chambers::lattice(corner + vec3f(0.35f, 0.05f, 0.35f), 5, 2, 5,
+                                    std::min(kPerRoom, count - room * kPerRoom), 0);
+      for (auto& b : more) balls.push_back(std::move(b));
+    }
+  }
+  const auto bytes = ctr::encode(layout);
+  PhysicsWorld world;
+  Containers_LoadMemory(world, bytes.data(), bytes.size());
+  for (auto& b : balls) world.objects.push_back(b.get());
+  for (int i = 0; i < 50; ++i) stepPhysics(world);  // falling, before the pile forms
+  double passes = 0;
+  for (auto _ : state) {
+    step(stepper, world);
+    passes += world.passes;
+  }
+  // The plain loops do not count their passes; the results are the same.
+  if (stepper == kIndexed) state.counters["passes"] = passes / static_cast<double>(state.iterations());
+  // Contacts of the last pass of the last step, per ball: how crowded the pile is.
+  state.counters["touching"] = static_cast<double>(world.contacts.size()) / static_cast<double>(count);
+  state.counters["per_ball"] = benchmark::Counter(
+      static_cast<double>(count) * static_cast<double>(state.iterations()),
+      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  destroyContainers(world);
+}
+BENCHMARK_TEMPLATE(BM_StepBalls, kOneBox, kIndexed)->Arg(1)->Arg(100)->Arg(1000)->Arg(10000);
+BENCHMARK_TEMPLATE(BM_StepBalls, kOneBox, kPlain)->Arg(1)->Arg(100)->Arg(1000)->Arg(10000);
+BENCHMARK_TEMPLATE(BM_StepBalls, kRoomGrid, kIndexed)->Arg(1)->Arg(100)->Arg(1000)->Arg(10000);
+BENCHMARK_TEMPLATE(BM_StepBalls, kRoomGrid, kPlain)->Arg(1)->Arg(100)->Arg(1000)->Arg(10000);
+
+// Building the index over N rooms already loaded, and what it holds.
+template <Layout layout>
+void BM_BuildRoomIndex(benchmark::State& state) {
+  const auto bytes = ctr::encode(rooms(layout, static_cast<std::size_t>(state.range(0))));
+  PhysicsWorld world;
+  Containers_LoadMemory(world, bytes.data(), bytes.size());
+  for (auto _ : state) buildRoomIndex(world);
+  const RoomIndexStats stats = roomIndexStats(world);
+  state.counters["bytes"] = static_cast<double>(stats.bytes);
+  state.counters["bytes_per_room"] = static_cast<double>(stats.bytes) / static_cast<double>(state.range(0));
+  state.counters["every_step"] = static_cast<double>(stats.alwaysTested);
+  destroyContainers(world);
+}
+BENCHMARK_TEMPLATE(BM_BuildRoomIndex, kGrid)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_BuildRoomIndex, kRandom)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Loading a file of N six-faced rooms from disk, index included.
 void BM_LoadContainerFile(benchmark::State& state) {
+  const auto count = static_cast<std::size_t>(state.range(0));
   const std::string path = "/tmp/chamber_bench_" + std::to_string(getpid()) + ".ctr";
-  const auto bytes = ctr::encode(grid(16667));
+  const auto bytes = ctr::encode(chambers::grid(count));
   if (!ctr::writeFile(path, bytes)) {
     state.SkipWithError("cannot write the container file");
     return;
   }
   PhysicsWorld world;
   for (auto _ : state) Containers_Load(world, path.c_str());
-  state.counters["faces"] = 16667 * 6;
+  state.counters["faces"] = static_cast<double>(count * 6);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
   destroyContainers(world);
   std::remove(path.c_str());
 }
-BENCHMARK(BM_LoadContainerFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadContainerFile)->Arg(16667)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

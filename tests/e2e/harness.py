@@ -210,9 +210,18 @@ class Session:
             except subprocess.TimeoutExpired:
                 return None
             return ids[-1].decode() if ids else None
-        wid = self.wait_until(find, timeout, "the window")
-        self.xdotool("windowfocus", "--sync", wid)
-        return wid
+        # A reset or a mode switch can replace the window between finding and
+        # focusing it: then look again.
+        deadline = time.time() + timeout
+        while True:
+            wid = self.wait_until(find, max(1, deadline - time.time()), "the window")
+            try:
+                self.xdotool("windowfocus", "--sync", wid)
+                return wid
+            except (subprocess.CalledProcessError, subprocess.TimeoutExpired):
+                if time.time() > deadline:
+                    raise
+                time.sleep(0.05)
 
     def shows_drawing(self, wid):
         """Whether the window shows anything but black: a frame has been

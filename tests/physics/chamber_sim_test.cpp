@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/physics/container_writer.h"
+#include "tools/chamber-sim/step_times.h"
 
 namespace {
 
@@ -104,13 +105,50 @@ TEST_F(ChamberSim, StartAndVelocityWithoutRooms) {
   EXPECT_EQ(fields(r.lines[2])[2], "10.9997501");  // damped by 0.9995
 }
 
+TEST_F(ChamberSim, AnOptionsFileActsAsTheSameOptionsOnTheCommandLine) {
+  const std::string argsPath = dir + "sim_" + tag + ".args";
+  const std::string options = "--ctr " + ctrPath + "\n--steps 120\n--start 0,0.02,0\n" +
+                              "--push 0.052,0,0@1:40\n--push 0,0,0.01@30:60\n" +
+                              "--body -0.5,0.1,0,0.02,0,0@50\n--body 0.3,0.5,0\n";
+  ASSERT_TRUE(ctr::writeFile(argsPath, std::vector<std::uint8_t>(options.begin(), options.end())));
+  std::string flat = options;
+  for (char& c : flat)
+    if (c == '\n') c = ' ';
+  const SimRun fromFile = run("--args " + argsPath);
+  const SimRun given = run(flat);
+  std::remove(argsPath.c_str());
+  ASSERT_EQ(fromFile.status, 0) << fromFile.errors;
+  EXPECT_EQ(fromFile.lines, given.lines);
+  // The body given without a step is there from the start (body 1); the
+  // thrown one joins as body 2 at step 50, with its velocity.
+  EXPECT_EQ(fields(fromFile.lines[2])[1], "1");
+  EXPECT_EQ(fromFile.lines.size(), 1u + 2 * 49 + 3 * 71);
+  const std::vector<std::string> joined = fields(fromFile.lines[1 + 2 * 49 + 2]);
+  EXPECT_EQ(joined[0], "50");
+  EXPECT_EQ(joined[1], "2");
+  EXPECT_EQ(joined[5], "0.0199999996");
+}
+
+TEST_F(ChamberSim, AnOptionsFileErrorNamesTheLine) {
+  const std::string argsPath = dir + "sim_" + tag + ".args";
+  const std::string options = "# two steps\n--steps 2\n--ctr " + ctrPath + ".gone\n";
+  ASSERT_TRUE(ctr::writeFile(argsPath, std::vector<std::uint8_t>(options.begin(), options.end())));
+  const SimRun r = run("--args " + argsPath);
+  std::remove(argsPath.c_str());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(r.lines.empty());
+  EXPECT_EQ(r.errors, "chamber-sim: " + argsPath + ":3: cannot open container file '" + ctrPath +
+                          ".gone'\n");
+}
+
 TEST_F(ChamberSim, BadInputIsOneLineAndExitCodeTwo) {
   const std::string bad[] = {
       "--steps",          "--steps -1",        "--steps 1e3",
       "--start 1,2",      "--start 1,2,x",     "--velocity 1,2,3,4",
       "--push 1,0,0@3:2", "--push 1,0,0@0:2",  "--push 1,0,0@2",
       "--body nan,0,0",   "--frobnicate",      "--ctr " + ctrPath + ".missing",
-      "--ctr " + dir,
+      "--ctr " + dir,     "--every 0",         "--every 2.5",
+      "--every",
   };
   for (const std::string& args : bad) {
     const SimRun r = run(args);
@@ -124,6 +162,68 @@ TEST_F(ChamberSim, BadInputIsOneLineAndExitCodeTwo) {
   EXPECT_EQ(help.status, 0);
   ASSERT_FALSE(help.lines.empty());
   EXPECT_EQ(help.lines[0].rfind("usage: chamber-sim", 0), 0u);
+}
+
+TEST_F(ChamberSim, EveryPrintsTheRowsOfEveryNthStepAndOfTheLast) {
+  const std::string args = "--ctr " + ctrPath + " --steps 20 --body 0.5,0.5,0";
+  const SimRun all = run(args);
+  ASSERT_EQ(all.status, 0) << all.errors;
+  const struct {
+    const char* every;
+    std::vector<int> steps;
+  } cases[] = {{"7", {7, 14, 20}}, {"5", {5, 10, 15, 20}}, {"1", {}}, {"30", {20}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.every);
+    const SimRun some = run(args + " --every " + c.every);
+    ASSERT_EQ(some.status, 0) << some.errors;
+    std::vector<std::string> expected = {all.lines[0]};
+    std::vector<int> steps = c.steps;
+    if (steps.empty())
+      for (int s = 1; s <= 20; ++s) steps.push_back(s);
+    for (int s : steps)
+      for (int body = 0; body < 2; ++body) expected.push_back(all.lines[static_cast<std::size_t>(2 * s - 1 + body)]);
+    EXPECT_EQ(some.lines, expected);
+  }
+}
+
+TEST_F(ChamberSim, StatsGoToStandardErrorAndLeaveTheRowsAlone) {
+  const std::string args = "--ctr " + ctrPath + " --steps 50 --body 0.5,0.5,0";
+  const SimRun plain = run(args);
+  const SimRun stats = run(args + " --stats");
+  ASSERT_EQ(stats.status, 0) << stats.errors;
+  EXPECT_EQ(stats.lines, plain.lines);
+  std::istringstream err(stats.errors);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(err, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 6u) << stats.errors;
+  EXPECT_EQ(lines[0], "stats: steps 50");
+  EXPECT_EQ(lines[1], "stats: bodies 2");
+  EXPECT_EQ(lines[2], "stats: rooms 2");
+  double median = 0, p99 = 0, load = 0;
+  ASSERT_EQ(std::sscanf(lines[3].c_str(), "stats: step median %lf us", &median), 1) << lines[3];
+  ASSERT_EQ(std::sscanf(lines[4].c_str(), "stats: step p99 %lf us", &p99), 1) << lines[4];
+  ASSERT_EQ(std::sscanf(lines[5].c_str(), "stats: load %lf ms", &load), 1) << lines[5];
+  EXPECT_GT(median, 0);
+  EXPECT_GE(p99, median);
+  EXPECT_GT(load, 0);
+}
+
+TEST(StepTimes, QuantilesByNearestRankWithinOnePercent) {
+  StepTimes empty;
+  EXPECT_EQ(StepTimes_Quantile(empty, 0.5), 0);
+
+  StepTimes small;  // exact below 256 ns
+  for (std::uint64_t ns : {5, 1, 3, 2, 4}) StepTimes_Add(small, ns);
+  EXPECT_EQ(StepTimes_Quantile(small, 0.5), 3);
+  EXPECT_EQ(StepTimes_Quantile(small, 0.99), 5);
+  EXPECT_EQ(StepTimes_Quantile(small, 0), 1);
+
+  StepTimes wide;  // 1 us to 1 ms, then one step of a whole second
+  for (std::uint64_t i = 1; i <= 1000; ++i) StepTimes_Add(wide, i * 1000);
+  StepTimes_Add(wide, 1000000000);
+  EXPECT_NEAR(StepTimes_Quantile(wide, 0.5), 501000, 501000 / 100.0);
+  EXPECT_NEAR(StepTimes_Quantile(wide, 0.99), 991000, 991000 / 100.0);
+  EXPECT_NEAR(StepTimes_Quantile(wide, 1), 1e9, 1e9 / 100);
 }
 
 }  // namespace

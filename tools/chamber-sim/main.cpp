@@ -1,32 +1,44 @@
 // chamber-sim: the chamber's physics without a window, for scripted and
 // repeatable experiments. Prints the trajectory as CSV on standard output.
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "physics/physics.h"
+#include "replay/replay.h"
 #include "sandbox/containers.h"
 #include "sandbox/sandbox.h"
 #include "tools/chamber-sim/options.h"
+#include "tools/chamber-sim/step_times.h"
 
 using namespace Veruruve::Physics;
 
 namespace {
 
 void printRow(std::uint64_t step, std::size_t index, const PhysicsObject& body) {
-  const vec3f& p = body.position;
-  const vec3f& v = body.velocity;
-  const vec3f& g = body.gravity;
-  std::printf("%llu,%zu,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,",
-              static_cast<unsigned long long>(step), index, p.x, p.y, p.z, v.x, v.y, v.z, g.x, g.y,
-              g.z);
-  const char* separator = "";
-  for (std::uint32_t k : body.containerIndices) {
-    std::printf("%s%u", separator, k);
-    separator = " ";
-  }
-  std::printf("\n");
+  const std::string row =
+      Replay_CsvRow(step, index, body.position, body.velocity, body.gravity,
+                    body.containerIndices.data(), body.containerIndices.size());
+  std::fputs(row.c_str(), stdout);
+}
+
+using Clock = std::chrono::steady_clock;
+
+std::uint64_t nanosecondsSince(Clock::time_point start) {
+  return static_cast<std::uint64_t>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count());
+}
+
+void printStats(std::uint64_t steps, std::size_t bodies, std::size_t rooms,
+                const StepTimes& times, std::uint64_t loadNanoseconds) {
+  std::fprintf(stderr, "stats: steps %llu\n", static_cast<unsigned long long>(steps));
+  std::fprintf(stderr, "stats: bodies %zu\n", bodies);
+  std::fprintf(stderr, "stats: rooms %zu\n", rooms);
+  std::fprintf(stderr, "stats: step median %.3f us\n", StepTimes_Quantile(times, 0.5) / 1e3);
+  std::fprintf(stderr, "stats: step p99 %.3f us\n", StepTimes_Quantile(times, 0.99) / 1e3);
+  std::fprintf(stderr, "stats: load %.3f ms\n", static_cast<double>(loadNanoseconds) / 1e6);
 }
 
 }  // namespace
@@ -44,10 +56,14 @@ int main(int argc, char** argv) {
   }
 
   PhysicsWorld world;
+  const Clock::time_point loadStart = Clock::now();
   const ContainerLoadReport report = Containers_Load(world, options.ctrPath.c_str());
+  const std::uint64_t loadNanoseconds = nanosecondsSince(loadStart);
   if (!report.opened || report.readError) {
     destroyContainers(world);
-    std::fprintf(stderr, "chamber-sim: cannot %s container file '%s'\n",
+    // Named by the line that gave it, when it came from an options file.
+    std::fprintf(stderr, "chamber-sim: %s%scannot %s container file '%s'\n",
+                 options.ctrWhere.c_str(), options.ctrWhere.empty() ? "" : ": ",
                  report.opened ? "read" : "open", options.ctrPath.c_str());
     return 2;
   }
@@ -61,18 +77,35 @@ int main(int argc, char** argv) {
   std::vector<std::unique_ptr<CollisionSphere>> bodies;
   bodies.emplace_back(Sandbox_MakeBall(options.start));
   bodies[0]->velocity = options.velocity;
-  for (const vec3f& position : options.extraBodies) bodies.emplace_back(Sandbox_MakeBall(position));
-  for (const auto& body : bodies) world.objects.push_back(body.get());
+  world.objects.push_back(bodies[0].get());
+  ReplaySchedule schedule;
+  ReplaySchedule_Start(schedule, options);
+  std::vector<SimBody> joining;
+  std::vector<vec3f> pushes;
 
-  std::printf("step,body,x,y,z,vx,vy,vz,gx,gy,gz,containers\n");
+  std::fputs(Replay_CsvHeader().c_str(), stdout);
+  StepTimes times;
   for (std::uint64_t step = 1; step <= options.steps; ++step) {
+    // Further bodies join the world just before their step, numbered in the
+    // order they join.
+    ReplaySchedule_Bodies(schedule, step, &joining);
+    for (const SimBody& body : joining) {
+      bodies.emplace_back(Sandbox_MakeBall(body.position));
+      bodies.back()->velocity = body.velocity;
+      world.objects.push_back(bodies.back().get());
+    }
     // The arrow keys of the program push the same way: into the force
-    // accumulator, just before the step.
-    for (const SimPush& push : options.pushes)
-      if (step >= push.from && step <= push.to) bodies[0]->force += push.force;
+    // accumulator, just before the step, one push after the other.
+    ReplaySchedule_Pushes(schedule, step, &pushes);
+    for (const vec3f& force : pushes) bodies[0]->force += force;
+    const Clock::time_point stepStart = Clock::now();
     stepPhysics(world);
+    if (options.stats) StepTimes_Add(times, nanosecondsSince(stepStart));
+    if (step % options.every != 0 && step != options.steps) continue;
     for (std::size_t i = 0; i < bodies.size(); ++i) printRow(step, i, *bodies[i]);
   }
+  if (options.stats)
+    printStats(options.steps, bodies.size(), world.containers.size(), times, loadNanoseconds);
   destroyContainers(world);
   return std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -1,7 +1,9 @@
 #include "tools/chamber-sim/options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -9,6 +11,35 @@ namespace {
 
 // Upper bound on --steps, so that a typo cannot start a run of centuries.
 constexpr std::uint64_t kMaxSteps = 1000000000;
+// Options files are small text; anything larger is not one.
+constexpr std::size_t kMaxFileBytes = 256u << 20;
+
+// The options that take a value, and what a bad value should have looked like.
+struct KnownOption {
+  const char* name;
+  const char* form;  // appended to "bad value" messages; null: nothing to add
+};
+const KnownOption kOptions[] = {
+    {"--ctr", nullptr},
+    {"--steps", "a whole number from 0 to 1000000000"},
+    {"--start", "three finite numbers X,Y,Z"},
+    {"--velocity", "three finite numbers X,Y,Z"},
+    {"--push", "X,Y,Z or X,Y,Z@FROM:TO with 1 <= FROM <= TO"},
+    {"--body", "X,Y,Z or X,Y,Z,VX,VY,VZ, optionally @STEP with STEP >= 1"},
+    {"--args", nullptr},
+    {"--every", "a whole number from 1"},
+};
+
+const KnownOption* findOption(const std::string& name) {
+  for (const KnownOption& option : kOptions)
+    if (name == option.name) return &option;
+  return nullptr;
+}
+
+// A value quoted for a message, cut short if long.
+std::string quoted(const std::string& value) {
+  return "'" + (value.size() > 64 ? value.substr(0, 64) + "..." : value) + "'";
+}
 
 bool parseFloat(const std::string& text, float* value) {
   if (text.empty()) return false;
@@ -27,14 +58,26 @@ bool parseCount(const std::string& text, std::uint64_t* value) {
   return true;
 }
 
+// Exactly count comma-separated finite numbers.
+bool parseFloats(const std::string& text, float* values, int count) {
+  std::size_t begin = 0;
+  for (int i = 0; i < count; ++i) {
+    const std::size_t comma = text.find(',', begin);
+    const bool last = i == count - 1;
+    if (last != (comma == std::string::npos)) return false;
+    const std::size_t end = last ? text.size() : comma;
+    if (!parseFloat(text.substr(begin, end - begin), &values[i])) return false;
+    begin = end + 1;
+  }
+  return true;
+}
+
 // "X,Y,Z", three finite numbers.
 bool parseVector(const std::string& text, vec3f* v) {
-  const std::size_t a = text.find(',');
-  if (a == std::string::npos) return false;
-  const std::size_t b = text.find(',', a + 1);
-  if (b == std::string::npos || text.find(',', b + 1) != std::string::npos) return false;
-  return parseFloat(text.substr(0, a), &v->x) && parseFloat(text.substr(a + 1, b - a - 1), &v->y) &&
-         parseFloat(text.substr(b + 1), &v->z);
+  float f[3];
+  if (!parseFloats(text, f, 3)) return false;
+  *v = vec3f(f[0], f[1], f[2]);
+  return true;
 }
 
 // "X,Y,Z" or "X,Y,Z@FROM:TO".
@@ -50,11 +93,93 @@ bool parsePush(const std::string& text, SimPush* push) {
          push->from <= push->to;
 }
 
+// "X,Y,Z" or "X,Y,Z,VX,VY,VZ", either optionally followed by "@STEP".
+bool parseBody(const std::string& text, SimBody* body) {
+  const std::size_t at = text.find('@');
+  const std::string numbers = text.substr(0, at);
+  float f[6] = {};
+  const bool withVelocity = std::count(numbers.begin(), numbers.end(), ',') == 5;
+  if (!parseFloats(numbers, f, withVelocity ? 6 : 3)) return false;
+  body->position = vec3f(f[0], f[1], f[2]);
+  body->velocity = vec3f(f[3], f[4], f[5]);
+  if (at == std::string::npos) return true;
+  return parseCount(text.substr(at + 1), &body->step) && body->step >= 1;
+}
+
+// One option with its value; where is "FILE:LINE" for a line of an options
+// file, empty on the command line.
+bool applyOption(const std::string& name, const std::string& value, const std::string& where,
+                 SimOptions* options, std::string* error) {
+  const std::string prefix = where.empty() ? "" : where + ": ";
+  bool ok = true;
+  if (name == "--ctr") {
+    ok = !value.empty();
+    options->ctrPath = value;
+    options->ctrWhere = where;
+  } else if (name == "--steps") {
+    ok = parseCount(value, &options->steps) && options->steps <= kMaxSteps;
+  } else if (name == "--every") {
+    ok = parseCount(value, &options->every) && options->every >= 1;
+  } else if (name == "--start") {
+    ok = parseVector(value, &options->start);
+  } else if (name == "--velocity") {
+    ok = parseVector(value, &options->velocity);
+  } else if (name == "--push") {
+    SimPush push;
+    ok = parsePush(value, &push);
+    options->pushes.push_back(push);
+  } else if (name == "--body") {
+    SimBody body;
+    ok = parseBody(value, &body);
+    body.where = where;
+    options->extraBodies.push_back(body);
+  } else if (name == "--args") {
+    if (!where.empty()) {
+      *error = prefix + "--args cannot be used inside an options file";
+      return false;
+    }
+    return SimOptions_ParseFile(value, options, error);
+  }
+  if (!ok) {
+    *error = prefix + "bad value " + quoted(value) + " for " + name;
+    if (const char* form = findOption(name)->form) *error += std::string(" (") + form + ")";
+  }
+  return ok;
+}
+
+bool readWholeFile(const std::string& path, std::string* text, std::string* error) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) {
+    *error = "cannot open options file " + quoted(path) + ": " + std::strerror(errno);
+    return false;
+  }
+  char buffer[65536];
+  std::size_t n;
+  bool ok = true;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    if (text->size() + n > kMaxFileBytes) {
+      *error = "options file " + quoted(path) + " is too large";
+      ok = false;
+      break;
+    }
+    text->append(buffer, n);
+  }
+  if (ok && std::ferror(file)) {
+    *error = "cannot read options file " + quoted(path);
+    ok = false;
+  }
+  std::fclose(file);
+  return ok;
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
 }  // namespace
 
 const char* SimOptions_Usage() {
   return "usage: chamber-sim [--ctr FILE] [--steps N] [--start X,Y,Z] [--velocity X,Y,Z]\n"
-         "                   [--push X,Y,Z[@FROM:TO]]... [--body X,Y,Z]... [--help]\n"
+         "                   [--push X,Y,Z[@FROM:TO]]... [--body X,Y,Z[,VX,VY,VZ][@S]]...\n"
+         "                   [--every N] [--stats] [--args FILE]... [--help]\n"
          "Loads a container file, drops the ball and prints one CSV row per body and step:\n"
          "step,body,x,y,z,vx,vy,vz,gx,gy,gz,containers\n"
          "  --ctr FILE          container file (default 0.ctr)\n"
@@ -63,7 +188,14 @@ const char* SimOptions_Usage() {
          "  --velocity X,Y,Z    the ball's start velocity, units per step (default 0,0,0)\n"
          "  --push X,Y,Z[@A:B]  force added to the ball before steps A to B (1-based,\n"
          "                      inclusive; every step without a range); repeatable\n"
-         "  --body X,Y,Z        another sphere like the ball at that position; repeatable\n"
+         "  --body X,Y,Z[,VX,VY,VZ][@S]\n"
+         "                      another sphere like the ball at that position, with that\n"
+         "                      velocity, joining just before step S (default 1); repeatable\n"
+         "  --every N           print only the rows of every Nth step and of the last step\n"
+         "  --stats             print on stderr at the end: steps, bodies, rooms, physics\n"
+         "                      time per step (median, 99th percentile) and load time\n"
+         "  --args FILE         read options from FILE, one per line, '#' comment lines;\n"
+         "                      options after it on the command line still apply\n"
          "  --help              this text\n";
 }
 
@@ -74,41 +206,74 @@ bool SimOptions_Parse(int argc, const char* const* argv, SimOptions* options, st
       options->help = true;
       continue;
     }
-    const bool takesValue = name == "--ctr" || name == "--steps" || name == "--start" ||
-                            name == "--velocity" || name == "--push" || name == "--body";
-    if (!takesValue) {
-      *error = "unknown argument '" + name + "' (see --help)";
+    if (name == "--stats") {
+      options->stats = true;
+      continue;
+    }
+    if (!findOption(name)) {
+      *error = "unknown argument " + quoted(name) + " (see --help)";
       return false;
     }
     if (i + 1 >= argc) {
       *error = name + " needs a value";
       return false;
     }
-    const std::string value = argv[++i];
-    bool ok = true;
-    if (name == "--ctr") {
-      ok = !value.empty();
-      options->ctrPath = value;
-    } else if (name == "--steps") {
-      ok = parseCount(value, &options->steps) && options->steps <= kMaxSteps;
-    } else if (name == "--start") {
-      ok = parseVector(value, &options->start);
-    } else if (name == "--velocity") {
-      ok = parseVector(value, &options->velocity);
-    } else if (name == "--push") {
-      SimPush push;
-      ok = parsePush(value, &push);
-      options->pushes.push_back(push);
-    } else {
-      vec3f position;
-      ok = parseVector(value, &position);
-      options->extraBodies.push_back(position);
+    if (!applyOption(name, argv[++i], "", options, error)) return false;
+  }
+  return SimOptions_Check(*options, error);
+}
+
+bool SimOptions_ParseFile(const std::string& path, SimOptions* options, std::string* error) {
+  std::string text;
+  return readWholeFile(path, &text, error) && SimOptions_ParseText(text, path, options, error);
+}
+
+bool SimOptions_ParseText(const std::string& text, const std::string& path, SimOptions* options,
+                          std::string* error) {
+  std::size_t begin = 0;
+  for (std::uint64_t number = 1; begin < text.size(); ++number) {
+    std::size_t end = text.find('\n', begin);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(begin, end - begin);
+    begin = end + 1;
+    const std::string where = path + ":" + std::to_string(number);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    for (unsigned char c : line) {
+      if ((c < 0x20 && c != '\t') || c == 0x7f) {
+        *error = where + ": control character in the line";
+        return false;
+      }
     }
-    if (!ok) {
-      *error = "bad value '" + value + "' for " + name;
-      if (name == "--steps") *error += " (a whole number from 0 to 1000000000)";
-      else if (name == "--push") *error += " (X,Y,Z or X,Y,Z@FROM:TO with 1 <= FROM <= TO)";
-      else if (name != "--ctr") *error += " (three finite numbers X,Y,Z)";
+    std::size_t first = 0;
+    while (first < line.size() && isBlank(line[first])) ++first;
+    std::size_t last = line.size();
+    while (last > first && isBlank(line[last - 1])) --last;
+    line = line.substr(first, last - first);
+    if (line.empty() || line[0] == '#') continue;
+
+    std::size_t gap = 0;
+    while (gap < line.size() && !isBlank(line[gap])) ++gap;
+    const std::string name = line.substr(0, gap);
+    while (gap < line.size() && isBlank(line[gap])) ++gap;
+    const std::string value = line.substr(gap);
+    if (!findOption(name)) {
+      *error = where + ": unknown option " + quoted(name);
+      return false;
+    }
+    if (value.empty()) {
+      *error = where + ": " + name + " needs a value on the same line";
+      return false;
+    }
+    if (!applyOption(name, value, where, options, error)) return false;
+  }
+  return true;
+}
+
+bool SimOptions_Check(const SimOptions& options, std::string* error) {
+  for (const SimBody& body : options.extraBodies) {
+    if (body.step > options.steps) {
+      *error = (body.where.empty() ? "" : body.where + ": ") + "--body joins before step " +
+               std::to_string(body.step) + ", beyond --steps " + std::to_string(options.steps);
       return false;
     }
   }

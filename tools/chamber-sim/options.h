@@ -1,4 +1,5 @@
-// Command line of chamber-sim.
+// Command line of chamber-sim, and options files (--args) in the same form:
+// one option with its value per line, '#' starting a comment line.
 #pragma once
 
 #include <cstdint>
@@ -15,19 +16,47 @@ struct SimPush {
   std::uint64_t to = UINT64_MAX;
 };
 
+// A further sphere made like the ball, with a start velocity, that joins the
+// world just before step `step` (1: from the start).
+struct SimBody {
+  vec3f position;
+  vec3f velocity;
+  std::uint64_t step = 1;
+  std::string where;  // "FILE:LINE" when it came from an options file
+};
+
 struct SimOptions {
   std::string ctrPath = "0.ctr";
+  std::string ctrWhere;  // "FILE:LINE" of the --ctr line of an options file
   std::uint64_t steps = 600;
   vec3f start{0, 0.5f, 0};
   vec3f velocity;
-  std::vector<SimPush> pushes;
-  std::vector<vec3f> extraBodies;  // positions of further spheres
+  std::vector<SimPush> pushes;      // in the order given
+  std::vector<SimBody> extraBodies;  // in the order given
+  std::uint64_t every = 1;           // print the rows of every Nth step (and the last)
+  bool stats = false;                // timing summary on stderr at the end
   bool help = false;
 };
 
 // Parses argv[1..argc-1]. On a bad argument returns false with a one-line
-// message (no trailing newline) in error.
+// message (no trailing newline) in error; a message about a line of an
+// options file starts with "FILE:LINE: ".
 bool SimOptions_Parse(int argc, const char* const* argv, SimOptions* options, std::string* error);
+
+// Reads the options file at path into options, on top of what they hold.
+// The file is untrusted input: any malformed line, unknown option or bad
+// value fails with "FILE:LINE: ..." in error. --args and --help are not
+// allowed inside a file.
+bool SimOptions_ParseFile(const std::string& path, SimOptions* options, std::string* error);
+
+// The same from the text of an options file; name stands for the file in
+// messages.
+bool SimOptions_ParseText(const std::string& text, const std::string& name, SimOptions* options,
+                          std::string* error);
+
+// Checks what only the whole set of options can tell (a body joining after
+// the last step); call once all options are read.
+bool SimOptions_Check(const SimOptions& options, std::string* error);
 
 // The text of --help.
 const char* SimOptions_Usage();
