@@ -193,9 +193,9 @@ def test_session():
         run_and_quit(s)
 
 
-# Every key of the program but ESC, as xdotool names them: the document's,
-# the instruments' and the rewind keys and F8. Alt+Enter rebuilds the window and F11 restarts
-# everything, so they come up less often.
+# Every key of the program but ESC, as xdotool names them: the chamber's own,
+# the instruments', the rewind keys and F8. Alt+Enter rebuilds the window and
+# F11 restarts everything, so they come up less often.
 RANDOM_KEYS = (["q", "f", "s", "e", "d", "r", "w", "Up", "Down", "Left", "Right", "Control_L",
                 "Shift_L", "F9"]
                + ["p", "o", "bracketleft", "bracketright", "b", "F1", "F2", "F3", "F4", "F12"] * 2
