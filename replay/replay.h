@@ -173,6 +173,14 @@ void ReplaySchedule_Pushes(ReplaySchedule& schedule, std::uint64_t step, std::ve
 // The bodies that join just before step, in the order they join.
 void ReplaySchedule_Bodies(ReplaySchedule& schedule, std::uint64_t step,
                            std::vector<SimBody>* out);
+// Everything the schedule gives the world just before step, as chamber-sim
+// and the window's playback both feed it: the bodies that join (balls made
+// like the ball, with their velocity, appended to world.objects in the order
+// they join; the caller deletes them with the world's other bodies), then the
+// pushes, added one after the other to the force of the ball, entry 0.
+// pushes receives the pushes added, for a caller that records them.
+void ReplaySchedule_Feed(ReplaySchedule& schedule, std::uint64_t step,
+                         Veruruve::Physics::PhysicsWorld& world, std::vector<vec3f>* pushes);
 
 // ---- In the window -----------------------------------------------------------
 // The scene and the instruments enter here through a few calls; with none of

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "replay/replay.h"
+#include "sandbox/sandbox.h"
 
 void ReplaySchedule_Start(ReplaySchedule& schedule, const SimOptions& options) {
   schedule = ReplaySchedule();
@@ -42,4 +43,17 @@ void ReplaySchedule_Bodies(ReplaySchedule& schedule, std::uint64_t step,
   while (schedule.nextBody < schedule.bodies.size() &&
          schedule.bodies[schedule.nextBody].step <= step)
     out->push_back(schedule.bodies[schedule.nextBody++]);
+}
+
+void ReplaySchedule_Feed(ReplaySchedule& schedule, std::uint64_t step,
+                         Veruruve::Physics::PhysicsWorld& world, std::vector<vec3f>* pushes) {
+  std::vector<SimBody> joining;
+  ReplaySchedule_Bodies(schedule, step, &joining);
+  for (const SimBody& body : joining) {
+    Veruruve::Physics::CollisionSphere* ball = Sandbox_MakeBall(body.position);
+    ball->velocity = body.velocity;
+    world.objects.push_back(ball);
+  }
+  ReplaySchedule_Pushes(schedule, step, pushes);
+  for (const vec3f& force : *pushes) world.objects[0]->force += force;
 }

@@ -47,19 +47,10 @@ void feedFromFile(std::uint64_t step) {
     if (step > 1) ReplaySchedule_Bodies(replay.schedule, step - 1, &joining);
   }
   replay.scheduledStep = step;
-  ReplaySchedule_Bodies(replay.schedule, step, &joining);
-  for (const SimBody& body : joining) {
-    Volume* ball = Sandbox_MakeBall(body.position);
-    ball->velocity = body.velocity;
-    sandbox.world.objects.push_back(ball);  // the scene deletes it with the others
-  }
+  // The scene deletes the joining bodies with the others.
   std::vector<vec3f> pushes;
-  ReplaySchedule_Pushes(replay.schedule, step, &pushes);
-  Volume* ball = sandbox.world.objects[0];
-  for (const vec3f& force : pushes) {
-    ball->force += force;
-    Replay_NotePush(force);
-  }
+  ReplaySchedule_Feed(replay.schedule, step, sandbox.world, &pushes);
+  for (const vec3f& force : pushes) Replay_NotePush(force);
 }
 
 }  // namespace

@@ -105,29 +105,23 @@ inline std::vector<vec3f> randomPushes(Random& random) {
 inline std::string simulate(const SimOptions& options, const std::vector<std::uint8_t>& rooms) {
   PhysicsWorld world;
   Containers_LoadMemory(world, rooms.data(), rooms.size());
-  std::vector<std::unique_ptr<CollisionSphere>> bodies;
-  bodies.emplace_back(Sandbox_MakeBall(options.start));
-  bodies[0]->velocity = options.velocity;
-  world.objects.push_back(bodies[0].get());
+  CollisionSphere* ball = Sandbox_MakeBall(options.start);
+  ball->velocity = options.velocity;
+  world.objects.push_back(ball);
   ReplaySchedule schedule;
   ReplaySchedule_Start(schedule, options);
-  std::vector<SimBody> joining;
   std::vector<vec3f> pushes;
   std::string csv = Replay_CsvHeader();
   for (std::uint64_t step = 1; step <= options.steps; ++step) {
-    ReplaySchedule_Bodies(schedule, step, &joining);
-    for (const SimBody& body : joining) {
-      bodies.emplace_back(Sandbox_MakeBall(body.position));
-      bodies.back()->velocity = body.velocity;
-      world.objects.push_back(bodies.back().get());
-    }
-    ReplaySchedule_Pushes(schedule, step, &pushes);
-    for (const vec3f& push : pushes) bodies[0]->force += push;
+    ReplaySchedule_Feed(schedule, step, world, &pushes);
     stepPhysics(world);
-    for (std::size_t i = 0; i < bodies.size(); ++i)
-      csv += Replay_CsvRow(step, i, bodies[i]->position, bodies[i]->velocity, bodies[i]->gravity,
-                           bodies[i]->containerIndices.data(), bodies[i]->containerIndices.size());
+    for (std::size_t i = 0; i < world.objects.size(); ++i) {
+      const Volume& body = *world.objects[i];
+      csv += Replay_CsvRow(step, i, body.position, body.velocity, body.gravity,
+                           body.containerIndices.data(), body.containerIndices.size());
+    }
   }
+  for (Volume* body : world.objects) delete body;
   destroyContainers(world);
   return csv;
 }

@@ -2,7 +2,6 @@
 // repeatable experiments. Prints the trajectory as CSV on standard output.
 #include <chrono>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -74,38 +73,31 @@ int main(int argc, char** argv) {
                  options.ctrPath.c_str(), report.truncated ? "ends inside a record; " : "",
                  report.facesSkipped, world.containers.size());
 
-  std::vector<std::unique_ptr<CollisionSphere>> bodies;
-  bodies.emplace_back(Sandbox_MakeBall(options.start));
-  bodies[0]->velocity = options.velocity;
-  world.objects.push_back(bodies[0].get());
+  // The bodies are the world's objects, the ball first; deleted at the end.
+  CollisionSphere* ball = Sandbox_MakeBall(options.start);
+  ball->velocity = options.velocity;
+  world.objects.push_back(ball);
   ReplaySchedule schedule;
   ReplaySchedule_Start(schedule, options);
-  std::vector<SimBody> joining;
   std::vector<vec3f> pushes;
 
   std::fputs(Replay_CsvHeader().c_str(), stdout);
   StepTimes times;
   for (std::uint64_t step = 1; step <= options.steps; ++step) {
     // Further bodies join the world just before their step, numbered in the
-    // order they join.
-    ReplaySchedule_Bodies(schedule, step, &joining);
-    for (const SimBody& body : joining) {
-      bodies.emplace_back(Sandbox_MakeBall(body.position));
-      bodies.back()->velocity = body.velocity;
-      world.objects.push_back(bodies.back().get());
-    }
-    // The arrow keys of the program push the same way: into the force
-    // accumulator, just before the step, one push after the other.
-    ReplaySchedule_Pushes(schedule, step, &pushes);
-    for (const vec3f& force : pushes) bodies[0]->force += force;
+    // order they join; then the pushes go into the ball's force accumulator,
+    // as the program's arrow keys push, one after the other.
+    ReplaySchedule_Feed(schedule, step, world, &pushes);
     const Clock::time_point stepStart = Clock::now();
     stepPhysics(world);
     if (options.stats) StepTimes_Add(times, nanosecondsSince(stepStart));
     if (step % options.every != 0 && step != options.steps) continue;
-    for (std::size_t i = 0; i < bodies.size(); ++i) printRow(step, i, *bodies[i]);
+    for (std::size_t i = 0; i < world.objects.size(); ++i) printRow(step, i, *world.objects[i]);
   }
   if (options.stats)
-    printStats(options.steps, bodies.size(), world.containers.size(), times, loadNanoseconds);
+    printStats(options.steps, world.objects.size(), world.containers.size(), times,
+               loadNanoseconds);
+  for (Volume* body : world.objects) delete body;
   destroyContainers(world);
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
