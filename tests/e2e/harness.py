@@ -76,6 +76,7 @@ class Session:
                 f.write(content)
         self.xvfb = None
         self.proc = None
+        self.extra_dirs = []  # removed by close(), beside self.dir
         self.env = dict(os.environ)
         self.env.update(env or {})
         self._start_x(screen)
@@ -112,6 +113,30 @@ class Session:
                                      stdout=self.out, stderr=subprocess.STDOUT,
                                      start_new_session=True)
 
+    def start_read_only(self):
+        """Makes the working directory and its files read-only and starts the
+        program there, its console in a file outside the directory. Root
+        ignores permissions, so as root the program runs as nobody, from a
+        copy it can read."""
+        command = [program()]
+        if os.geteuid() == 0:
+            bindir = tempfile.mkdtemp(prefix="chamber-bin-")
+            self.extra_dirs.append(bindir)
+            os.chmod(bindir, 0o755)
+            shutil.copy(program(), bindir)
+            command = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                       os.path.join(bindir, os.path.basename(program()))]
+            self.env["HOME"] = "/nonexistent"
+        for name in os.listdir(self.dir):
+            os.chmod(os.path.join(self.dir, name), 0o444)
+        os.chmod(self.dir, 0o555)
+        outdir = tempfile.mkdtemp(prefix="chamber-out-")
+        self.extra_dirs.append(outdir)
+        self.stdout_path = os.path.join(outdir, "out")
+        self.out = open(self.stdout_path, "wb")
+        self.proc = subprocess.Popen(command, cwd=self.dir, env=self.env, stdout=self.out,
+                                     stderr=subprocess.STDOUT, start_new_session=True)
+
     def close(self):
         for p in (self.proc, self.xvfb):
             if p and p.poll() is None:
@@ -122,7 +147,10 @@ class Session:
                 p.wait()
         if self.proc:
             self.out.close()
+        os.chmod(self.dir, 0o755)  # start_read_only may have locked it
         shutil.rmtree(self.dir, ignore_errors=True)
+        for d in self.extra_dirs:
+            shutil.rmtree(d, ignore_errors=True)
 
     def __enter__(self):
         return self

@@ -6,10 +6,8 @@ without a sanitizer report. Usage: hostile_test.py NAME."""
 import os
 import random
 import re
-import shutil
 import signal
 import subprocess
-import tempfile
 import time
 
 from harness import Session, chamber_files, expect, program, run_test
@@ -104,38 +102,16 @@ def test_read_only_directory():
     files = with_chamber(config__dat=b"640\n480\n32\n65537\n",
                          messages__txt=b"an earlier log\n")
     with Session(files=files, start=False) as s:
-        # Root ignores directory permissions: run the program as nobody then,
-        # from a copy it can read.
-        command = [program()]
-        if os.geteuid() == 0:
-            bindir = tempfile.mkdtemp(prefix="chamber-bin-")
-            os.chmod(bindir, 0o755)
-            shutil.copy(program(), bindir)
-            command = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
-                       os.path.join(bindir, os.path.basename(program()))]
-            s.env["HOME"] = "/nonexistent"
-        for name in os.listdir(s.dir):
-            os.chmod(os.path.join(s.dir, name), 0o444)
         before = {name: s.read(name) for name in os.listdir(s.dir)}
-        os.chmod(s.dir, 0o555)
-        try:
-            # The console goes to a file outside the read-only directory.
-            s.stdout_path = os.path.join(tempfile.mkdtemp(prefix="chamber-out-"), "out")
-            s.out = open(s.stdout_path, "wb")
-            s.proc = subprocess.Popen(command, cwd=s.dir, env=s.env, stdout=s.out,
-                                      stderr=subprocess.STDOUT, start_new_session=True)
-            s.wait_for_count("Core_MainLoop", 1, timeout=90)
-            s.hold(["F9"], lambda: "Exporting Message Buffer" in s.lines(), what="the export")
-            s.hold(["Alt_L", "Return"],
-                   lambda: "Core_Initialize_WindowFullscreenSwap" in s.lines(), what="the swap")
-            s.wait_for_count("Sandbox_LoadTextures", 2, timeout=60)
-            run_and_quit(s)
-            after = {name: s.read(name) for name in os.listdir(s.dir)}
-            expect(after == before, "the directory changed: %r" % sorted(after))
-        finally:
-            os.chmod(s.dir, 0o755)
-            if os.geteuid() == 0:
-                shutil.rmtree(bindir, ignore_errors=True)
+        s.start_read_only()
+        s.wait_for_count("Core_MainLoop", 1, timeout=90)
+        s.hold(["F9"], lambda: "Exporting Message Buffer" in s.lines(), what="the export")
+        s.hold(["Alt_L", "Return"],
+               lambda: "Core_Initialize_WindowFullscreenSwap" in s.lines(), what="the swap")
+        s.wait_for_count("Sandbox_LoadTextures", 2, timeout=60)
+        run_and_quit(s)
+        after = {name: s.read(name) for name in os.listdir(s.dir)}
+        expect(after == before, "the directory changed: %r" % sorted(after))
 
 
 def test_ten_thousand_files():

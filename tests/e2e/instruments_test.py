@@ -4,13 +4,11 @@ xdotool. Usage: instruments_test.py NAME (one test per run)."""
 
 import os
 import re
-import shutil
 import struct
 import subprocess
-import tempfile
 import time
 
-from harness import (Session, build_dir, chamber_files, expect, gl_calls, overlay_frames, program,
+from harness import (Session, build_dir, chamber_files, expect, gl_calls, overlay_frames,
                      run_test, trace_command)
 
 NUMBER = r"-?\d+(?:\.\d+)?(?:e[+-]\d+)?"
@@ -210,36 +208,17 @@ def test_screenshot_file():
 
 def test_screenshot_read_only_directory():
     with Session(files=chamber_files(), start=False) as s:
-        command = [program()]
-        if os.geteuid() == 0:
-            # Root ignores directory permissions: run as nobody, from a copy
-            # it can read.
-            bindir = tempfile.mkdtemp(prefix="chamber-bin-")
-            os.chmod(bindir, 0o755)
-            shutil.copy(program(), bindir)
-            command = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
-                       os.path.join(bindir, os.path.basename(program()))]
-            s.env["HOME"] = "/nonexistent"
-        for name in os.listdir(s.dir):
-            os.chmod(os.path.join(s.dir, name), 0o444)
-        os.chmod(s.dir, 0o555)
         before = sorted(os.listdir(s.dir))
-        try:
-            s.stdout_path = os.path.join(tempfile.mkdtemp(prefix="chamber-out-"), "out")
-            s.out = open(s.stdout_path, "wb")
-            s.proc = subprocess.Popen(command, cwd=s.dir, env=s.env, stdout=s.out,
-                                      stderr=subprocess.STDOUT, start_new_session=True)
-            s.wait_for_count("Core_MainLoop", 1, timeout=60)
-            s.hold(["F12"], lambda: any(l.startswith("Screenshot not saved") for l in s.lines()),
-                   what="the failure line")
-            expect("Screenshot not saved: cannot write screenshot-0001.png" in s.lines(),
-                   "one line naming the file: %r" % s.lines()[-3:])
-            time.sleep(0.5)
-            expect(s.running(), "the program runs on")
-            expect(sorted(os.listdir(s.dir)) == before, "no file left: %r" % os.listdir(s.dir))
-            quit_program(s)
-        finally:
-            os.chmod(s.dir, 0o755)
+        s.start_read_only()
+        s.wait_for_count("Core_MainLoop", 1, timeout=60)
+        s.hold(["F12"], lambda: any(l.startswith("Screenshot not saved") for l in s.lines()),
+               what="the failure line")
+        expect("Screenshot not saved: cannot write screenshot-0001.png" in s.lines(),
+               "one line naming the file: %r" % s.lines()[-3:])
+        time.sleep(0.5)
+        expect(s.running(), "the program runs on")
+        expect(sorted(os.listdir(s.dir)) == before, "no file left: %r" % os.listdir(s.dir))
+        quit_program(s)
 
 
 HELP_KEYS = ["Mouse", "Up / Down / Left / Right", "F / S", "E / D", "R / W", "Left Ctrl",
