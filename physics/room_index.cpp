@@ -79,6 +79,15 @@ void widenBox(RoomBox& into, const RoomBox& b) {
   }
 }
 
+// Adds b to the box of a group that holds `held` boxes so far: the first box
+// of a group becomes its box.
+void addToGroup(RoomBox& group, std::size_t held, const RoomBox& b) {
+  if (held == 0)
+    group = b;
+  else
+    widenBox(group, b);
+}
+
 // Orders items[begin, end) into two groups and returns where the second
 // starts. The split is the one of least expected search cost by the surface
 // area of the two groups' boxes (weighted by their room counts), among
@@ -101,33 +110,20 @@ std::size_t split(std::vector<Item>& items, std::size_t begin, std::size_t end, 
     std::size_t counts[kBins] = {};
     for (std::size_t i = begin; i < end; ++i) {
       const int b = binOf(items[i]);
-      if (counts[b]++ == 0)
-        boxes[b] = items[i].bound.box;
-      else
-        widenBox(boxes[b], items[i].bound.box);
+      addToGroup(boxes[b], counts[b]++, items[i].bound.box);
     }
     // Cost of the left group of bins [0, b] for each b, then sweep from the right.
     float leftCost[kBins];
     RoomBox acc{};
     std::size_t n = 0;
     for (int b = 0; b < kBins; ++b) {
-      if (counts[b] > 0) {
-        if (n == 0)
-          acc = boxes[b];
-        else
-          widenBox(acc, boxes[b]);
-      }
+      if (counts[b] > 0) addToGroup(acc, n, boxes[b]);
       n += counts[b];
       leftCost[b] = n == 0 ? 0 : static_cast<float>(n) * area(acc);
     }
     n = 0;
     for (int b = kBins - 1; b > 0; --b) {
-      if (counts[b] > 0) {
-        if (n == 0)
-          acc = boxes[b];
-        else
-          widenBox(acc, boxes[b]);
-      }
+      if (counts[b] > 0) addToGroup(acc, n, boxes[b]);
       n += counts[b];
       const std::size_t left = end - begin - n;
       if (n == 0 || left == 0) continue;

@@ -29,9 +29,9 @@ void saveContacts(const PhysicsWorld& world, const std::vector<Contact>& contact
     c.point = contact.point;
     c.correction = contact.correction;
     c.body = indexOf(world.objects, contact.body);
-    c.otherIsRoom = indexOf(world.objects, contact.other) == world.objects.size();
-    c.other = c.otherIsRoom ? indexOf(world.containers, contact.other)
-                            : indexOf(world.objects, contact.other);
+    const std::uint32_t asBody = indexOf(world.objects, contact.other);
+    c.otherIsRoom = asBody == world.objects.size();
+    c.other = c.otherIsRoom ? indexOf(world.containers, contact.other) : asBody;
     saved.push_back(c);
   }
 }
