@@ -298,6 +298,15 @@ class Session:
         send_wm_delete(self.display, int(wid))
 
 
+def pixels(path):
+    """Width, height and the RGB bytes of an image, through ImageMagick."""
+    size = subprocess.run(["identify", "-format", "%w %h", path], check=True,
+                          stdout=subprocess.PIPE).stdout.decode().split()
+    raw = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True,
+                         stdout=subprocess.PIPE).stdout
+    return int(size[0]), int(size[1]), raw
+
+
 def trace_command(trace_path):
     """The program run under apitrace, recording every GL call into trace_path."""
     return ["apitrace", "trace", "-o", trace_path, program()]

@@ -9,7 +9,7 @@ import subprocess
 import time
 
 from harness import (Session, build_dir, chamber_files, expect, gl_calls, overlay_frames,
-                     run_test, trace_command)
+                     pixels, run_test, trace_command)
 
 NUMBER = r"-?\d+(?:\.\d+)?(?:e[+-]\d+)?"
 POSITION = re.compile(r"Position (%s), (%s), (%s)" % (NUMBER, NUMBER, NUMBER))
@@ -126,14 +126,6 @@ def line_segments_per_frame(trace):
                 current.add(frozenset(pending))
                 pending = []
     return frames
-
-
-def pixels(path):
-    size = subprocess.run(["identify", "-format", "%w %h", path], check=True,
-                          stdout=subprocess.PIPE).stdout.decode().split()
-    raw = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True,
-                         stdout=subprocess.PIPE).stdout
-    return int(size[0]), int(size[1]), raw
 
 
 def screenshot(s, number):

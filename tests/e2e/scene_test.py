@@ -8,7 +8,8 @@ import re
 import subprocess
 
 from harness import (Session, chamber_files, expect, frame_calls, gl_calls, numbered_calls,
-                     overlay_frames, reference_glyphs, run_test, swap_calls, trace_command)
+                     overlay_frames, pixels, reference_glyphs, run_test, swap_calls,
+                     trace_command)
 
 NUMBER = r"-?\d+(?:\.\d+)?(?:e[+-]\d+)?"
 VEC = r"vec3f<(%s), (%s), (%s)>" % (NUMBER, NUMBER, NUMBER)
@@ -250,15 +251,6 @@ def test_overlay_placement():
                    "line %d %r at %r; half width %s" % (i, lines[i], frame[at - 2][0], half_width))
             expect(translation(frame[at - 1][0]) == (0, max_top, 0),
                    "line %d baseline: %r" % (i, frame[at - 1][0]))
-
-
-def pixels(path):
-    """Width, height and the RGB bytes of an image, through ImageMagick."""
-    size = subprocess.run(["identify", "-format", "%w %h", path], check=True,
-                          stdout=subprocess.PIPE).stdout.decode().split()
-    raw = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True,
-                         stdout=subprocess.PIPE).stdout
-    return int(size[0]), int(size[1]), raw
 
 
 def test_screenshot():
