@@ -1,9 +1,8 @@
 // Replacing a file keeps what a user set up around the old one: its
 // permission bits, a symbolic link in its place, and its being read-only.
-#include <grp.h>
-#include <sys/wait.h>
 
 #include "tests/core/core_fixture.h"
+#include "tests/support/ordinary_user.h"
 
 namespace {
 
@@ -85,31 +84,12 @@ TEST_F(CoreTest, ReplaceFileFailsOnALinkLoop) {
   EXPECT_EQ(Platform_ListDirectory(".").size(), 4u);
 }
 
-// Runs body in a child process as an ordinary user: "nobody" when the tests
-// run as root (as they do in CI), since root may write any file. The child's
-// failures show in its exit code.
-void runAsOrdinaryUser(const std::string& directory, void (*body)()) {
-  if (geteuid() == 0) {
-    ASSERT_EQ(chmod(directory.c_str(), 0777), 0);
-  }
-  fflush(nullptr);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-      _exit(3);
-    if (geteuid() == 0) _exit(4);
-    body();
-    _exit(::testing::Test::HasFailure() ? 1 : 0);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "3 or 4: could not drop root; 1: a check failed";
-}
-
 TEST_F(CoreTest, ReplaceFileLeavesAReadOnlyFileAsItWas) {
-  runAsOrdinaryUser(directory_, [] {
+  // The test's directory is root's when the tests run as root.
+  if (geteuid() == 0) {
+    ASSERT_EQ(chmod(directory_.c_str(), 0777), 0);
+  }
+  RunAsOrdinaryUser([&] {
     const std::string old = "640\n480\n32\n65537\n";
     writeFile("config.dat", old);
     ASSERT_EQ(chmod("config.dat", 0444), 0);
