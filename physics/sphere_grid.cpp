@@ -37,14 +37,54 @@ std::uint64_t packCell(std::int64_t x, std::int64_t y, std::int64_t z) {
          static_cast<std::uint64_t>(z + kCellOffset);
 }
 
-std::size_t slotOf(const SphereGrid& grid, std::uint64_t key) {
+constexpr std::uint64_t kCoordinateMask = 0x1fffff;
+
+// A cell key's block and its place in the block.
+std::uint64_t blockKey(std::uint64_t key) {
+  return (key >> 42) >> 2 << 42 | (key >> 21 & kCoordinateMask) >> 2 << 21 | (key & kCoordinateMask) >> 2;
+}
+unsigned placeInBlock(std::uint64_t key) {
+  return static_cast<unsigned>((key >> 42 & 3) << 4 | (key >> 21 & 3) << 2 | (key & 3));
+}
+
+std::size_t slotOf(const SphereGrid& grid, std::uint64_t block) {
   const std::size_t mask = grid.slots.size() - 1;
   // Mixes every bit of the three coordinates into the low bits taken.
-  std::uint64_t h = key * 0x9E3779B97F4A7C15ull;
+  std::uint64_t h = block * 0x9E3779B97F4A7C15ull;
   h ^= h >> 32;
   std::size_t s = static_cast<std::size_t>(h) & mask;
-  while (grid.slots[s].key != key && grid.slots[s].key != kEmptySlot) s = (s + 1) & mask;
+  while (grid.slots[s].key != block && grid.slots[s].key != kEmptySlot) s = (s + 1) & mask;
   return s;
+}
+
+// The block of the given block key, or nullptr when it has none.
+const SphereGrid::Block* findBlock(const SphereGrid& grid, std::uint64_t block) {
+  const SphereGrid::Slot& slot = grid.slots[slotOf(grid, block)];
+  return slot.key == kEmptySlot ? nullptr : &grid.blocks[slot.block];
+}
+
+void resizeTable(SphereGrid& grid, std::size_t slots) {
+  grid.slots.assign(slots, {kEmptySlot, kNone});
+  for (std::uint32_t b = 0; b < grid.blocks.size(); ++b)
+    grid.slots[slotOf(grid, grid.blocks[b].key)] = {grid.blocks[b].key, b};
+}
+
+// The head of the cell's members, making its block when it has none.
+std::uint32_t& headOf(SphereGrid& grid, std::uint64_t key) {
+  const std::uint64_t block = blockKey(key);
+  std::size_t s = slotOf(grid, block);
+  if (grid.slots[s].key == kEmptySlot) {
+    if (2 * (grid.blocks.size() + 1) > grid.slots.size()) {
+      resizeTable(grid, 2 * grid.slots.size());
+      s = slotOf(grid, block);
+    }
+    SphereGrid::Block made;
+    made.key = block;
+    std::fill(std::begin(made.head), std::end(made.head), kNone);
+    grid.slots[s] = {block, static_cast<std::uint32_t>(grid.blocks.size())};
+    grid.blocks.push_back(made);
+  }
+  return grid.blocks[grid.slots[s].block].head[placeInBlock(key)];
 }
 
 // Where sphere i belongs now, and its cell when it goes in one.
@@ -63,44 +103,25 @@ SphereGrid::Place classify(const SphereGrid& grid, const VolumeSphere& s, std::u
   return SphereGrid::kInCell;
 }
 
-void resizeTable(SphereGrid& grid, std::size_t slots);
-
 void linkInCell(SphereGrid& grid, std::uint32_t i, std::uint64_t key) {
-  if (2 * (grid.slotsUsed + 1) > grid.slots.size()) resizeTable(grid, 2 * grid.slots.size());
-  const std::size_t s = slotOf(grid, key);
-  if (grid.slots[s].key == kEmptySlot) {
-    grid.slots[s] = {key, kNone};
-    ++grid.slotsUsed;
-  }
+  std::uint32_t& head = headOf(grid, key);
   grid.key[i] = key;
   grid.prev[i] = kNone;
-  grid.next[i] = grid.slots[s].head;
+  grid.next[i] = head;
   if (grid.next[i] != kNone) grid.prev[grid.next[i]] = i;
-  grid.slots[s].head = i;
+  head = i;
 }
 
 void unlinkFromCell(SphereGrid& grid, std::uint32_t i) {
   if (grid.prev[i] != kNone) {
     grid.next[grid.prev[i]] = grid.next[i];
   } else {
-    grid.slots[slotOf(grid, grid.key[i])].head = grid.next[i];  // empty cells keep their slot
+    headOf(grid, grid.key[i]) = grid.next[i];  // empty blocks stay
   }
   if (grid.next[i] != kNone) grid.prev[grid.next[i]] = grid.prev[i];
 }
 
-// Rebuilds the table with the given number of slots (a power of two),
-// relinking every sphere in a cell.
-void resizeTable(SphereGrid& grid, std::size_t slots) {
-  grid.slots.assign(slots, {kEmptySlot, kNone});
-  grid.slotsUsed = 0;
-  for (std::uint32_t i = 0; i < grid.place.size(); ++i)
-    if (grid.place[i] == SphereGrid::kInCell) linkInCell(grid, i, grid.key[i]);
-}
-
 void place(SphereGrid& grid, std::uint32_t i, SphereGrid::Place where, std::uint64_t key) {
-  // Out of the cells while linking: a table rebuild on the way relinks only
-  // the spheres already in a cell.
-  grid.place[i] = SphereGrid::kAbsent;
   if (where == SphereGrid::kInCell) linkInCell(grid, i, key);
   grid.place[i] = where;
   if (where == SphereGrid::kLarge)
@@ -131,10 +152,12 @@ void buildSphereGrid(SphereGrid& grid, const std::vector<Volume*>& objects) {
   grid.next.assign(n, kNone);
   grid.prev.assign(n, kNone);
   grid.large.clear();
+  // Sized for as many blocks as the last step used: the grid of one step is
+  // much like that of the step before.
   std::size_t slots = 16;
-  while (slots < 2 * n) slots *= 2;
+  while (slots < 2 * (grid.blocks.size() + 1)) slots *= 2;
+  grid.blocks.clear();
   grid.slots.assign(slots, {kEmptySlot, kNone});
-  grid.slotsUsed = 0;
   for (std::uint32_t i = 0; i < n; ++i) {
     const VolumeSphere* s = asSphere(objects[i]);
     if (!s) continue;
@@ -157,6 +180,39 @@ void moveSphere(SphereGrid& grid, const std::vector<Volume*>& objects, std::uint
   place(grid, i, where, key);
 }
 
+namespace {
+
+// Calls visit(k) for every member of the 27 cells around the cell key, block
+// by block.
+template <typename Visit>
+void forEachNear(const SphereGrid& grid, std::uint64_t key, Visit visit) {
+  // Per axis: the cells u - 1 to u + 1, in one block or two. Coordinates
+  // stay within 0 .. 2^21 - 1 (classify keeps the cells well inside).
+  std::uint64_t lo[3], hi[3];
+  for (int a = 0; a < 3; ++a) {
+    const std::uint64_t u = key >> (42 - 21 * a) & kCoordinateMask;
+    lo[a] = u - 1;
+    hi[a] = u + 1;
+  }
+  for (std::uint64_t bx = lo[0] >> 2; bx <= hi[0] >> 2; ++bx)
+    for (std::uint64_t by = lo[1] >> 2; by <= hi[1] >> 2; ++by)
+      for (std::uint64_t bz = lo[2] >> 2; bz <= hi[2] >> 2; ++bz) {
+        const SphereGrid::Block* block = findBlock(grid, bx << 42 | by << 21 | bz);
+        if (!block) continue;
+        const std::uint64_t x0 = std::max(lo[0], bx << 2), x1 = std::min(hi[0], bx << 2 | 3);
+        const std::uint64_t y0 = std::max(lo[1], by << 2), y1 = std::min(hi[1], by << 2 | 3);
+        const std::uint64_t z0 = std::max(lo[2], bz << 2), z1 = std::min(hi[2], bz << 2 | 3);
+        for (std::uint64_t x = x0; x <= x1; ++x)
+          for (std::uint64_t y = y0; y <= y1; ++y)
+            for (std::uint64_t z = z0; z <= z1; ++z)
+              for (std::uint32_t j = block->head[(x & 3) << 4 | (y & 3) << 2 | (z & 3)]; j != kNone;
+                   j = grid.next[j])
+                visit(j);
+      }
+}
+
+}  // namespace
+
 void spherePartners(const SphereGrid& grid, const std::vector<Volume*>& objects, std::uint32_t i,
                     std::uint32_t after, std::vector<std::uint32_t>* out) {
   out->clear();
@@ -167,23 +223,30 @@ void spherePartners(const SphereGrid& grid, const std::vector<Volume*>& objects,
       if (grid.place[j] != SphereGrid::kAbsent) out->push_back(j);
     return;
   }
-  const std::uint64_t key = grid.key[i];
-  const auto x = static_cast<std::int64_t>(key >> 42) - kCellOffset;
-  const auto y = static_cast<std::int64_t>((key >> 21) & 0x1fffff) - kCellOffset;
-  const auto z = static_cast<std::int64_t>(key & 0x1fffff) - kCellOffset;
-  for (std::int64_t dx = -1; dx <= 1; ++dx)
-    for (std::int64_t dy = -1; dy <= 1; ++dy)
-      for (std::int64_t dz = -1; dz <= 1; ++dz) {
-        const std::uint64_t k = packCell(x + dx, y + dy, z + dz);
-        const std::size_t s = slotOf(grid, k);
-        if (grid.slots[s].key == kEmptySlot) continue;
-        for (std::uint32_t j = grid.slots[s].head; j != kNone; j = grid.next[j])
-          if (j > after) out->push_back(j);
-      }
+  forEachNear(grid, grid.key[i], [&](std::uint32_t j) {
+    if (j > after) out->push_back(j);
+  });
   for (auto it = std::upper_bound(grid.large.begin(), grid.large.end(), after);
        it != grid.large.end(); ++it)
     out->push_back(*it);
   std::sort(out->begin(), out->end());
+}
+
+void sphereNeighbours(const SphereGrid& grid, const std::vector<Volume*>& objects, std::uint32_t j,
+                      std::uint32_t lo, std::uint32_t hi, std::vector<std::uint32_t>* out) {
+  const auto from = lo == kNoSphere ? 0 : lo + 1;
+  if (from >= hi || grid.place[j] == SphereGrid::kAbsent) return;
+  if (grid.place[j] == SphereGrid::kLarge) {
+    for (std::uint32_t k = from; k < hi && k < objects.size(); ++k)
+      if (grid.place[k] != SphereGrid::kAbsent) out->push_back(k);
+    return;
+  }
+  forEachNear(grid, grid.key[j], [&](std::uint32_t k) {
+    if (k >= from && k < hi) out->push_back(k);
+  });
+  for (auto it = std::lower_bound(grid.large.begin(), grid.large.end(), from);
+       it != grid.large.end() && *it < hi; ++it)
+    out->push_back(*it);
 }
 
 }  // namespace Physics

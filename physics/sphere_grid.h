@@ -30,14 +30,22 @@ struct SphereGrid {
   std::vector<std::uint64_t> key;  // cell of each kInCell sphere
   // Members of one cell, doubly linked through the sphere indices.
   std::vector<std::uint32_t> next, prev;
-  // Open-addressed table from cell key to the first member; key and head
-  // side by side, so that a look-up reads one place.
-  struct Slot {
+  // The cells come in blocks of 4 x 4 x 4, each holding the first member of
+  // its cells (z running fastest), found through an open-addressed table by
+  // the block's key. The 27 cells around a sphere lie in one to eight
+  // blocks, most often in one or two: a few look-ups in a small table and a
+  // few cache lines of heads, where a table of cells would take 27 look-ups
+  // spread over a large one.
+  struct Block {
     std::uint64_t key;
-    std::uint32_t head;
+    std::uint32_t head[64];
   };
-  std::vector<Slot> slots;
-  std::size_t slotsUsed = 0;
+  struct Slot {
+    std::uint64_t key;    // the block's key
+    std::uint32_t block;  // its index in blocks
+  };
+  std::vector<Block> blocks;  // in the order first used; empty ones stay
+  std::vector<Slot> slots;    // a power of two, at most half full
   std::vector<std::uint32_t> large;  // the kLarge spheres, increasing
 };
 
@@ -51,6 +59,13 @@ void moveSphere(SphereGrid& grid, const std::vector<Volume*>& objects, std::uint
 // into out (cleared first).
 void spherePartners(const SphereGrid& grid, const std::vector<Volume*>& objects, std::uint32_t i,
                     std::uint32_t after, std::vector<std::uint32_t>* out);
+
+// The spheres k with lo < k < hi that may touch sphere j now, in no
+// particular order, appended to out: those whose pair with j is tested at
+// their own turn of a pass (lo = kNoSphere for none below).
+constexpr std::uint32_t kNoSphere = 0xffffffffu;
+void sphereNeighbours(const SphereGrid& grid, const std::vector<Volume*>& objects, std::uint32_t j,
+                      std::uint32_t lo, std::uint32_t hi, std::vector<std::uint32_t>* out);
 
 }  // namespace Physics
 }  // namespace Veruruve

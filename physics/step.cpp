@@ -1,5 +1,6 @@
 // Integration, transforms and the fixed step over a world.
 #include "physics/physics.h"
+#include "physics/pass_visits.h"
 #include "physics/sphere_grid.h"
 
 namespace Veruruve {
@@ -34,13 +35,18 @@ void broadPhase(PhysicsWorld& world, Volume& body) {
   body.gravity = average;
 }
 
-// The contact passes' state: the sphere grid, and scratch reused from body
-// to body.
+// The contact passes' state: the sphere grid, the bodies each pass visits,
+// and scratch reused from body to body.
 struct PassState {
   SphereGrid grid;
   bool pairs = false;  // at least two spheres: pairs are possible
+  PassVisits visits;
   std::vector<std::uint32_t> partners;
 };
+
+void noteResponse(PhysicsWorld& world, PassState& state, std::uint32_t b) {
+  noteResponse(state.visits, state.grid, state.pairs, world.objects, b);
+}
 
 // Sphere i against the later spheres that touch it, in the order of the
 // whole list. A response moves i and the partner, which is behind in the
@@ -66,6 +72,8 @@ void resolvePairs(PhysicsWorld& world, PassState& state, std::uint32_t i) {
       const std::uint64_t cell = state.grid.key[i];
       moveSphere(state.grid, world.objects, i);
       moveSphere(state.grid, world.objects, j);
+      noteResponse(world, state, i);
+      noteResponse(world, state, j);
       if (state.grid.place[i] != place || state.grid.key[i] != cell) {
         after = j;
         lookUp = true;
@@ -90,6 +98,7 @@ void resolveBody(PhysicsWorld& world, PassState& state, std::uint32_t i) {
           respondBox(box, contact.normal, contact.correction,
                      transformPoint(box.worldTransform, v));
           world.contacts.push_back({contact.point, contact.correction, body, room});
+          noteResponse(world, state, i);
         }
       }
     }
@@ -103,6 +112,7 @@ void resolveBody(PhysicsWorld& world, PassState& state, std::uint32_t i) {
         if (!testSphereFace(ball, *room, face, &contact)) continue;
         respondSphere(ball, contact.normal, contact.correction);
         world.contacts.push_back({contact.point, contact.correction, body, room});
+        noteResponse(world, state, i);
         moved = true;
       }
     }
@@ -179,13 +189,20 @@ void stepPhysics(PhysicsWorld& world) {
   const auto count = static_cast<std::uint32_t>(world.objects.size());
   int pass = 0;
   world.stepContacts.clear();
-  do {
+  startVisits(state.visits, count);
+  for (;;) {
     world.contacts.clear();
-    for (std::uint32_t i = 0; i < count; ++i) resolveBody(world, state, i);
+    for (std::uint32_t i = 0; i < count; ++i) {
+      if (!mustVisit(state.visits, i)) continue;
+      state.visits.turn = i;
+      resolveBody(world, state, i);
+    }
     world.stepContacts.insert(world.stepContacts.end(), world.contacts.begin(),
                               world.contacts.end());
     ++pass;
-  } while (!world.contacts.empty() && pass < kMaxContactPasses);
+    if (world.contacts.empty() || pass >= kMaxContactPasses) break;
+    planNextPass(state.visits, state.grid, state.pairs, world.objects);
+  }
   world.passes = pass;
 
   // Damping for the next step; replaces whatever the passes added.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "physics/physics.h"
+#include "physics/sphere_grid.h"
 #include "sandbox/containers.h"
 #include "tests/physics/fixtures.h"
 #include "tests/physics/reference_step.h"
@@ -319,6 +320,59 @@ TEST(RoomIndex, IsBuiltWhenTheContainerFileIsLoaded) {
   EXPECT_GT(stats.bytes, 0u);
   destroyContainers(world);
   EXPECT_EQ(roomIndexStats(world).bytes, 0u);
+}
+
+// The grid's two queries against every pair: each sphere that touches j is
+// among the partners found for the earlier one and among the neighbours
+// found for j, whatever the radii and places, before and after moves.
+TEST(SphereGrid, FindsEveryTouchingPairWithinTheRangeAsked) {
+  std::mt19937 rng(14);
+  std::uniform_real_distribution<float> u(-0.3f, 0.3f), unit(0, 1);
+  const float odd[] = {0.4f, kNaN, 0.02f, 1e30f, -0.03f, 0};
+  std::vector<std::unique_ptr<CollisionSphere>> balls;
+  std::vector<Volume*> objects;
+  for (int i = 0; i < 300; ++i) {
+    auto b = fixtures::ball({u(rng), u(rng), u(rng)});
+    b->radius = i % 29 == 5 ? odd[(i / 29) % 6] : 0.01f + 0.03f * unit(rng);
+    if (i % 71 == 3) b->position.x = i % 2 ? kInf : kNaN;
+    objects.push_back(b.get());
+    balls.push_back(std::move(b));
+  }
+  objects.insert(objects.begin() + 100, new CollisionBox);  // not a sphere: never in a pair
+  std::unique_ptr<Volume> box(objects[100]);
+  const auto n = static_cast<std::uint32_t>(objects.size());
+  auto touch = [&](std::uint32_t a, std::uint32_t b) {
+    if (objects[a]->shape != Sphere || objects[b]->shape != Sphere) return false;
+    ContactInfo contact;
+    return testSphereSphere(static_cast<VolumeSphere&>(*objects[a]),
+                            static_cast<VolumeSphere&>(*objects[b]), &contact);
+  };
+  SphereGrid grid;
+  buildSphereGrid(grid, objects);
+  std::vector<std::uint32_t> near, partners;
+  for (int round = 0; round < 3; ++round) {
+    std::size_t pairs = 0;
+    for (std::uint32_t j = 0; j < n; ++j) {
+      const std::uint32_t lo = j % 3 == 0 ? kNoSphere : j / 3;  // none below, or some
+      near.clear();
+      sphereNeighbours(grid, objects, j, lo, j, &near);
+      for (std::uint32_t k : near) EXPECT_TRUE(k < j && (lo == kNoSphere || k > lo));
+      std::sort(near.begin(), near.end());
+      for (std::uint32_t k = lo == kNoSphere ? 0 : lo + 1; k < j; ++k) {
+        if (!touch(k, j)) continue;
+        ++pairs;
+        EXPECT_TRUE(std::binary_search(near.begin(), near.end(), k)) << k << " near " << j;
+        spherePartners(grid, objects, k, k, &partners);
+        EXPECT_TRUE(std::is_sorted(partners.begin(), partners.end()));
+        EXPECT_TRUE(std::binary_search(partners.begin(), partners.end(), j)) << j << " after " << k;
+      }
+    }
+    EXPECT_GT(pairs, 200u);
+    for (std::uint32_t i = 0; i < n; i += 2) {  // half of them move
+      objects[i]->position += vec3f(0.1f * u(rng), 0.1f * u(rng), 0.1f * u(rng));
+      moveSphere(grid, objects, i);
+    }
+  }
 }
 
 // Two copies of a world over the same rooms: one stepped by stepPhysics,
