@@ -21,6 +21,16 @@ std::uint32_t indexOf(const std::vector<T*>& list, const void* item) {
   return static_cast<std::uint32_t>(list.size());
 }
 
+// Index of a room a body touched. The room is among the body's candidate
+// rooms, a handful, so the search does not grow with the chamber; the whole
+// list is the fall-back.
+std::uint32_t roomIndexOf(const PhysicsWorld& world, const Volume* body, const void* room) {
+  if (body)
+    for (std::uint32_t k : body->containerIndices)
+      if (k < world.containers.size() && world.containers[k] == room) return k;
+  return indexOf(world.containers, room);
+}
+
 void saveContacts(const PhysicsWorld& world, const std::vector<Contact>& contacts,
                   std::vector<SavedContact>& saved) {
   saved.clear();
@@ -31,7 +41,7 @@ void saveContacts(const PhysicsWorld& world, const std::vector<Contact>& contact
     c.body = indexOf(world.objects, contact.body);
     const std::uint32_t asBody = indexOf(world.objects, contact.other);
     c.otherIsRoom = asBody == world.objects.size();
-    c.other = c.otherIsRoom ? indexOf(world.containers, contact.other) : asBody;
+    c.other = c.otherIsRoom ? roomIndexOf(world, contact.body, contact.other) : asBody;
     saved.push_back(c);
   }
 }

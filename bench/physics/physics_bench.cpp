@@ -53,14 +53,16 @@ BENCHMARK_TEMPLATE(BM_StepRooms, kRandom, kPlain)->Arg(1)->Arg(100)->Arg(10000)-
 enum BallRoom { kOneBox, kRoomGrid };
 
 // The balls are timed over one stretch of their settling, the same for every
-// count: steps 50 to 70 after they are let go (falling, the pile forming),
-// the world put back to step 50 before every round. Timing one step again
-// and again would time different stretches: the benchmark library runs a
-// small world for many thousands of steps (long after it has come to rest)
-// and a large one for a few dozen (while it is busiest), which says more
-// about the stretch than about the count.
-constexpr int kSettleSteps = 50;
+// count: 20 steps from step 50 after they are let go (falling, the piles
+// forming) or from step 400 (at rest), the world put back to the stretch's
+// start before every round. Timing one step again and again would time
+// different stretches: the benchmark library runs a small world for many
+// thousands of steps (long after it has come to rest) and a large one for a
+// few dozen (while it is busiest), which says more about the stretch than
+// about the count.
 constexpr int kTimedSteps = 20;
+constexpr int kForming = 50;
+constexpr int kAtRest = 400;
 
 // N balls (radius 0.02) in one box room wide enough for them to lie four
 // deep, or 50 to a room in a grid of unit rooms, every room starting alike
@@ -92,12 +94,14 @@ void BM_StepBalls(benchmark::State& state) {
   PhysicsWorld world;
   Containers_LoadMemory(world, bytes.data(), bytes.size());
   for (auto& b : balls) world.objects.push_back(b.get());
-  for (int i = 0; i < kSettleSteps; ++i) stepPhysics(world);  // falling, before the pile forms
+  const auto start = static_cast<int>(state.range(1));
+  for (int i = 0; i < start; ++i) stepPhysics(world);
   std::vector<CollisionSphere> settled;
   for (auto& b : balls) settled.push_back(*b);
 
   double passes = 0;
   double touching = 0;
+  double contacts = 0;  // of every pass (the plain loops keep only the last pass's)
   for (auto _ : state) {
     state.PauseTiming();
     for (std::size_t k = 0; k < balls.size(); ++k) *balls[k] = settled[k];
@@ -106,6 +110,7 @@ void BM_StepBalls(benchmark::State& state) {
       step(stepper, world);
       passes += world.passes;
       touching += static_cast<double>(world.contacts.size());
+      contacts += static_cast<double>(world.stepContacts.size());
     }
   }
   const double steps = kTimedSteps * static_cast<double>(state.iterations());
@@ -113,14 +118,20 @@ void BM_StepBalls(benchmark::State& state) {
   if (stepper == kIndexed) state.counters["passes"] = passes / steps;
   // Contacts of a step's last pass, per ball: how crowded the pile is.
   state.counters["touching"] = touching / steps / static_cast<double>(count);
+  state.counters["contacts"] = contacts / steps / static_cast<double>(count);
   state.counters["per_ball"] = benchmark::Counter(
       static_cast<double>(count) * steps, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   destroyContainers(world);
 }
-BENCHMARK_TEMPLATE(BM_StepBalls, kOneBox, kIndexed)->Arg(1)->Arg(100)->Arg(1000)->Arg(10000);
-BENCHMARK_TEMPLATE(BM_StepBalls, kOneBox, kPlain)->Arg(1)->Arg(100)->Arg(1000)->Arg(10000);
-BENCHMARK_TEMPLATE(BM_StepBalls, kRoomGrid, kIndexed)->Arg(1)->Arg(100)->Arg(1000)->Arg(10000);
-BENCHMARK_TEMPLATE(BM_StepBalls, kRoomGrid, kPlain)->Arg(1)->Arg(100)->Arg(1000)->Arg(10000);
+void BallCounts(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"balls", "from"});
+  for (int from : {kForming, kAtRest})
+    for (int balls : {1, 100, 1000, 10000}) b->Args({balls, from});
+}
+BENCHMARK_TEMPLATE(BM_StepBalls, kOneBox, kIndexed)->Apply(BallCounts);
+BENCHMARK_TEMPLATE(BM_StepBalls, kOneBox, kPlain)->Apply(BallCounts);
+BENCHMARK_TEMPLATE(BM_StepBalls, kRoomGrid, kIndexed)->Apply(BallCounts);
+BENCHMARK_TEMPLATE(BM_StepBalls, kRoomGrid, kPlain)->Apply(BallCounts);
 
 // Building the index over N rooms already loaded, and what it holds.
 template <Layout layout>

@@ -75,8 +75,13 @@ TEST(History, ContactsComeBackWithTheirParties) {
   s.test.addBall(vec3f(0.5f, 0.5f, 0), vec3f());
   // The step keeps only the last pass's contacts, often none: set some.
   PhysicsWorld& world = s.test.world;
+  // A room is looked up among its body's candidate rooms, and in the whole
+  // list when it is not one of them.
+  world.objects[1]->containerIndices = {0, 1};
+  world.objects[0]->containerIndices = {0};
   world.contacts = {{vec3f(1, 2, 3), vec3f(0, -0.001f, 0), world.objects[1], world.containers[1]},
-                    {vec3f(4, 5, 6), vec3f(0.002f, 0, 0), world.objects[0], world.objects[1]}};
+                    {vec3f(4, 5, 6), vec3f(0.002f, 0, 0), world.objects[0], world.objects[1]},
+                    {vec3f(7, 8, 9), vec3f(0, 0, 0.003f), world.objects[0], world.containers[1]}};
   History_Record(s.history, world);
   const std::vector<Contact> contacts = world.contacts;
   History_Move(s.history, world, -1);
@@ -92,6 +97,7 @@ TEST(History, ContactsComeBackWithTheirParties) {
   EXPECT_EQ(world.contacts[0].other, world.containers[1]);
   EXPECT_EQ(world.contacts[1].body, world.objects[0]);
   EXPECT_EQ(world.contacts[1].other, world.objects[1]);
+  EXPECT_EQ(world.contacts[2].other, world.containers[1]);
 }
 
 TEST(History, AStepFromARewoundViewForgetsTheFuture) {
