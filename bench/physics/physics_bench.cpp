@@ -101,7 +101,7 @@ void BM_StepBalls(benchmark::State& state) {
 
   double passes = 0;
   double touching = 0;
-  double contacts = 0;  // of every pass (the plain loops keep only the last pass's)
+  double contacts = 0;  // of every pass, per step
   for (auto _ : state) {
     state.PauseTiming();
     for (std::size_t k = 0; k < balls.size(); ++k) *balls[k] = settled[k];
@@ -114,11 +114,14 @@ void BM_StepBalls(benchmark::State& state) {
     }
   }
   const double steps = kTimedSteps * static_cast<double>(state.iterations());
-  // The plain loops do not count their passes; the results are the same.
-  if (stepper == kIndexed) state.counters["passes"] = passes / steps;
   // Contacts of a step's last pass, per ball: how crowded the pile is.
   state.counters["touching"] = touching / steps / static_cast<double>(count);
-  state.counters["contacts"] = contacts / steps / static_cast<double>(count);
+  // The plain loops count neither their passes nor the contacts of every
+  // pass; the results are the same.
+  if (stepper == kIndexed) {
+    state.counters["passes"] = passes / steps;
+    state.counters["contacts"] = contacts / steps / static_cast<double>(count);
+  }
   state.counters["per_ball"] = benchmark::Counter(
       static_cast<double>(count) * steps, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   destroyContainers(world);
