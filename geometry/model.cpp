@@ -207,13 +207,13 @@ LineCounts CountLines(const char* begin, const char* end) {
   return counts;
 }
 
-// Makes room for `extra` more entries in one allocation, marked for large
-// pages before anything is written to it.
+// Makes room for up to `extra` more entries in one allocation, prepared for
+// filling before anything is written to it.
 template <class T>
-void Reserve(std::vector<T>& list, size_t extra) {
+void Reserve(std::vector<T>& list, size_t extra, Filling filling) {
   if (list.capacity() - list.size() >= extra) return;
   list.reserve(list.size() + extra);
-  PreferLargePages(list.data() + list.size(), extra * sizeof(T));
+  PrepareForFilling(list.data() + list.size(), extra * sizeof(T), filling);
 }
 
 }  // namespace
@@ -259,11 +259,13 @@ bool Model::LoadOBJ(const std::string& path) {
   FileText text;
   if (!ReadWholeFile(directory + name, text)) return false;
 
-  const char* const textEnd = text.data.get() + text.size;
-  const LineCounts counts = CountLines(text.data.get(), textEnd);
-  Reserve(vertices, counts.vertices);
-  Reserve(normals, counts.normals);
-  Reserve(triangles, counts.triangles);
+  const char* const textEnd = text.end();
+  const LineCounts counts = CountLines(text.begin(), textEnd);
+  // Vertex and normal lines nearly always hold a vertex or normal each; a
+  // face line gives one or two triangles.
+  Reserve(vertices, counts.vertices, Filling::kWhole);
+  Reserve(normals, counts.normals, Filling::kWhole);
+  Reserve(triangles, counts.triangles, Filling::kFromTheStart);
 
   std::string material;
   int32_t largestVertex = -1;  // the largest vertex index of any triangle
@@ -286,7 +288,7 @@ bool Model::LoadOBJ(const std::string& path) {
     }
   };
 
-  LineCursor lines(text.data.get(), textEnd);
+  LineCursor lines(text.begin(), textEnd);
   while (lines.at < textEnd && !lines.stopped) {
     // Most lines of a large file are plain vertex, normal and face lines:
     // these are read in one sweep, up to and including their line feed.
@@ -371,7 +373,7 @@ void Model::LoadMTL(const std::string& path) {
   // The index of the material of this file's latest "newmtl", or -1.
   std::ptrdiff_t current = -1;
   std::string line;
-  LineCursor lines(text.data.get(), text.data.get() + text.size);
+  LineCursor lines(text.begin(), text.end());
   const char *lineBegin, *lineEnd;
   while (lines.next(lineBegin, lineEnd)) {
     // Tabs are dropped, so that indented lines read like the others.
