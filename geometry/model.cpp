@@ -7,6 +7,7 @@
 #include "geometry/file_text.h"
 #include "geometry/large_pages.h"
 #include "geometry/number_text.h"
+#include "geometry/plain_lines.h"
 
 // Each file is read whole into memory and closed, then its lines are walked
 // with cursors instead of token lists: the files can be tens of megabytes,
@@ -31,18 +32,10 @@ struct TokenCursor {
     return true;
   }
 
-  // The next token read as atof reads it. Most tokens are plain decimal
-  // numbers, read in place without looking for the token's end first.
+  // The next token read as atof reads it.
   bool nextFloat(float& value) {
-    if (at >= end) return false;
-    const char* stop = ReadPlainFloat(at, end, value);
-    if (stop && (stop == end || *stop == ' ')) {
-      at = stop == end ? end : stop + 1;
-      return true;
-    }
-    const char* b = at;
-    const char* e = at;
-    next(b, e);
+    const char *b, *e;
+    if (!next(b, e)) return false;
     value = ReadFloat(b, e);
     return true;
   }
@@ -56,12 +49,6 @@ bool Equals(const char* begin, const char* end, const char* word) {
   return static_cast<size_t>(end - begin) == length && std::memcmp(begin, word, length) == 0;
 }
 
-// One corner of a face, resolved against the lists as they stand.
-struct Corner {
-  int32_t vertex;  // 0-based; -1 when the corner names no vertex
-  int32_t normal;  // 0-based into the normals read so far; -1 for none
-};
-
 int32_t ResolveVertex(int64_t v, size_t vertexCount) {
   // OBJ indices are 1-based; negative ones count back from the end of the
   // list read so far (-1 is the latest).
@@ -72,12 +59,6 @@ int32_t ResolveVertex(int64_t v, size_t vertexCount) {
   // Beyond int32 no index can be in range; the range check after reading
   // drops it.
   return static_cast<int32_t>(std::min<int64_t>(vertex, INT32_MAX));
-}
-
-int32_t ResolveNormal(int64_t n, size_t normalCount) {
-  const int64_t count = static_cast<int64_t>(normalCount);
-  const int64_t index = n > 0 ? n - 1 : count + n;
-  return n != 0 && index >= 0 && index < count ? static_cast<int32_t>(index) : -1;
 }
 
 // Reads the corner token [begin, end): "v", "v/t", "v//n" or "v/t/n".
@@ -94,96 +75,12 @@ Corner ReadCorner(const char* begin, const char* end, size_t vertexCount, size_t
   return corner;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Plain digits at p, read up to the first non-digit (at most 9, so that
-// nothing overflows); nullptr if there are none or too many.
-inline const char* ReadDigits(const char* p, const char* end, int64_t& value) {
-  const char* const first = p;
-  int64_t v = 0;
-  while (p < end && IsDigit(*p) && p - first < 9) v = v * 10 + (*p++ - '0');
-  if (p == first || (p < end && IsDigit(*p))) return nullptr;
-  value = v;
-  return p;
-}
-
-// A corner in one of the usual forms "v", "v/t", "v//n" and "v/t/n", in
-// plain digits with v > 0, at p: sets v and n (0 for no normal) and returns
-// where the corner stopped, which the caller checks is the token's end.
-// nullptr for any other form.
-inline const char* ReadPlainCorner(const char* p, const char* end, int64_t& v, int64_t& n) {
-  p = ReadDigits(p, end, v);
-  if (!p || v == 0) return nullptr;
-  n = 0;
-  if (p == end || *p != '/') return p;  // "v"
-  ++p;
-  if (p < end && *p == '/') return ReadDigits(p + 1, end, n);  // "v//n"
-  int64_t t;
-  p = ReadDigits(p, end, t);
-  if (!p || p == end || *p != '/') return p;  // "v/t", or no plain form
-  return ReadDigits(p + 1, end, n);  // "v/t/n"
-}
-
-// The next corner token of a face line: the usual forms are read in place;
-// anything else goes through ReadCorner on the whole token.
+// The next corner token of a face line.
 bool NextCorner(TokenCursor& tokens, size_t vertexCount, size_t normalCount, Corner& corner) {
-  if (tokens.at >= tokens.end) return false;
-  int64_t v, n;
-  const char* p = ReadPlainCorner(tokens.at, tokens.end, v, n);
-  if (p && (p == tokens.end || *p == ' ')) {
-    corner.vertex = static_cast<int32_t>(v - 1);
-    corner.normal = ResolveNormal(n, normalCount);
-    tokens.at = p == tokens.end ? p : p + 1;
-    return true;
-  }
   const char *b, *e;
-  tokens.next(b, e);
+  if (!tokens.next(b, e)) return false;
   corner = ReadCorner(b, e, vertexCount, normalCount);
   return true;
-}
-
-// Where the line that has reached p ends: the position after its line feed
-// (or the end of the text) if p is at the end of the line, else nullptr.
-// Lines that must be cut are left to the general reading.
-inline const char* LineEndAt(const char* p, const char* textEnd, const char* line) {
-  if (static_cast<size_t>(p - line) > kMaxLineLength) return nullptr;
-  if (p == textEnd) return p;
-  if (*p == '\n') return p + 1;
-  if (*p == '\r' && p + 1 < textEnd && p[1] == '\n') return p + 2;
-  return nullptr;
-}
-
-// The common "v x y z" and "vn x y z" lines, in plain numbers and single
-// spaces, read straight from the text, without looking for the line's end
-// first. Returns where the next line starts, or nullptr to leave the line to
-// the general reading (nothing is stored then).
-inline const char* ReadPlainVectorLine(const char* line, const char* textEnd, const char* numbers, vec3f& value) {
-  const char* p = ReadPlainFloat(numbers, textEnd, value.x);
-  if (!p || p == textEnd || *p != ' ') return nullptr;
-  p = ReadPlainFloat(p + 1, textEnd, value.y);
-  if (!p || p == textEnd || *p != ' ') return nullptr;
-  p = ReadPlainFloat(p + 1, textEnd, value.z);
-  return p ? LineEndAt(p, textEnd, line) : nullptr;
-}
-
-// The common face lines of three or four corners in their usual forms.
-// Returns where the next line starts and the corners read, or nullptr.
-inline const char* ReadPlainFaceLine(const char* line, const char* textEnd, size_t normalCount, Corner c[4],
-                                     int& corners) {
-  const char* p = line + 2;
-  corners = 0;
-  for (;;) {
-    int64_t v, n;
-    p = ReadPlainCorner(p, textEnd, v, n);
-    if (!p) return nullptr;
-    c[corners].vertex = static_cast<int32_t>(v - 1);
-    c[corners].normal = ResolveNormal(n, normalCount);
-    ++corners;
-    if (p == textEnd || *p != ' ') break;
-    if (corners == 4) return nullptr;  // more tokens: the general reading
-    ++p;
-  }
-  return corners >= 3 ? LineEndAt(p, textEnd, line) : nullptr;
 }
 
 // Upper bounds of the list lengths, from the first characters of each line:
@@ -294,12 +191,13 @@ bool Model::LoadOBJ(const std::string& path) {
     // these are read in one sweep, up to and including their line feed.
     const char* const start = lines.at;
     const char* next = nullptr;
-    if (textEnd - start >= 3 && start[1] == ' ' && start[0] == 'f') {
+    // start[1] and start[2] are at worst the text's padding.
+    if (start[1] == ' ' && start[0] == 'f') {
       Corner c[4];
       int corners;
       next = ReadPlainFaceLine(start, textEnd, normals.size(), c, corners);
       if (next) addFace(c, corners == 4);
-    } else if (textEnd - start >= 3 && start[0] == 'v' && (start[1] == ' ' || (start[1] == 'n' && start[2] == ' '))) {
+    } else if (start[0] == 'v' && (start[1] == ' ' || (start[1] == 'n' && start[2] == ' '))) {
       vec3f value;
       const bool normal = start[1] == 'n';
       next = ReadPlainVectorLine(start, textEnd, start + (normal ? 3 : 2), value);
