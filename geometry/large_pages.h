@@ -23,7 +23,7 @@ enum class Filling {
 // benefits. Does nothing elsewhere than Linux.
 void PrepareForFilling(void* data, std::size_t bytes, Filling filling);
 
-// Allocates bytes (which may be 0) for a buffer about to be filled: large
-// blocks start on a 2 MiB boundary, so that all of them can be on large
-// pages. Returns nullptr when memory runs out. Release with std::free.
+// Allocates bytes (which may be 0) for a buffer about to be filled: blocks
+// of 512 KiB and more are rounded up to whole 2 MiB pages, on large pages.
+// Returns nullptr when memory runs out. Release with std::free.
 char* AllocateForFilling(std::size_t bytes);

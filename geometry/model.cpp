@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "geometry/file_text.h"
 #include "geometry/large_pages.h"
@@ -83,34 +84,34 @@ bool NextCorner(TokenCursor& tokens, size_t vertexCount, size_t normalCount, Cor
   return true;
 }
 
-// Upper bounds of the list lengths, from the first characters of each line:
-// each list is then allocated once, since a list that grows copies itself
-// again and again. Quadrilaterals make two triangles; room that is never
-// written costs no memory.
-struct LineCounts {
-  size_t vertices = 0, normals = 0, triangles = 0;
+// The longest lists a text of a given size can give: a vertex line takes at
+// least 6 bytes ("v", four blanks for three empty numbers, a line feed), a
+// normal line 7, and a face line 8 for one triangle or 10 for two. Each list
+// is allocated once to that length, since a list that grows copies itself
+// again and again, and no pass over the text is needed to count its lines
+// first. The room never written is address space only: no memory is used
+// for it.
+struct ListBounds {
+  size_t vertices, normals, triangles;
 };
 
-LineCounts CountLines(const char* begin, const char* end) {
-  LineCounts counts;
-  LineCursor lines(begin, end);
-  const char *line, *lineEnd;
-  while (lines.next(line, lineEnd)) {
-    if (lineEnd - line < 2) continue;
-    counts.vertices += line[0] == 'v' && line[1] == ' ';
-    counts.normals += line[0] == 'v' && line[1] == 'n';
-    counts.triangles += 2 * (line[0] == 'f' && line[1] == ' ');
-  }
-  return counts;
+ListBounds BoundsFromSize(size_t textSize) {
+  return {textSize / 6 + 1, textSize / 7 + 1, textSize / 5 + 2};
 }
 
 // Makes room for up to `extra` more entries in one allocation, prepared for
-// filling before anything is written to it.
+// filling from its start. When the system refuses that much address space
+// (a strict overcommit setting, a huge file), the list grows as it is
+// filled instead.
 template <class T>
-void Reserve(std::vector<T>& list, size_t extra, Filling filling) {
-  if (list.capacity() - list.size() >= extra) return;
-  list.reserve(list.size() + extra);
-  PrepareForFilling(list.data() + list.size(), extra * sizeof(T), filling);
+void Reserve(std::vector<T>& list, size_t extra) {
+  if (list.capacity() - list.size() >= extra || extra > list.max_size() - list.size()) return;
+  try {
+    list.reserve(list.size() + extra);
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  PrepareForFilling(list.data() + list.size(), extra * sizeof(T), Filling::kFromTheStart);
 }
 
 }  // namespace
@@ -157,12 +158,10 @@ bool Model::LoadOBJ(const std::string& path) {
   if (!ReadWholeFile(directory + name, text)) return false;
 
   const char* const textEnd = text.end();
-  const LineCounts counts = CountLines(text.begin(), textEnd);
-  // Vertex and normal lines nearly always hold a vertex or normal each; a
-  // face line gives one or two triangles.
-  Reserve(vertices, counts.vertices, Filling::kWhole);
-  Reserve(normals, counts.normals, Filling::kWhole);
-  Reserve(triangles, counts.triangles, Filling::kFromTheStart);
+  const ListBounds bounds = BoundsFromSize(text.size);
+  Reserve(vertices, bounds.vertices);
+  Reserve(normals, bounds.normals);
+  Reserve(triangles, bounds.triangles);
 
   std::string material;
   int32_t largestVertex = -1;  // the largest vertex index of any triangle
