@@ -24,7 +24,7 @@ int64_t ReadIndex(const char* begin, const char* end);
 // nullptr when the number needs ReadFloat's general path.
 const char* ReadDecimalFloat(const char* begin, const char* end, float& value);
 
-// The commonest form of all, "[-]digits[.digits]" with at most 19 digits
+// The commonest form of all, "[-]digits[.digits]" with at most 15 digits
 // and no exponent, read in place; otherwise ReadDecimalFloat. The digits make
 // an exact integer m and the result is m / 10^k for k digits after the point:
 // when m <= 2^53 and k <= 22 both are exact doubles, so the one division
@@ -35,9 +35,8 @@ const char* ReadDecimalFloat(const char* begin, const char* end, float& value);
 // zero byte, as after a std::string or a FileText): the digits are read up
 // to the first non-digit without comparing each position with end.
 inline const char* ReadPlainFloat(const char* begin, const char* end, float& value) {
-  static const double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  static const double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   const char* p = begin;
   const bool negative = *p == '-';
   p += negative;
@@ -53,11 +52,11 @@ inline const char* ReadPlainFloat(const char* begin, const char* end, float& val
     fraction = p - first;
   }
   const int64_t digitCount = (point - digits) + fraction;
-  // Anything else: no digits at all, too many digits to be exact, an
-  // exponent or hexadecimal number going on after the digits, or a number
-  // that runs past end.
-  if (digitCount == 0 || digitCount > 19 || mantissa > (uint64_t{1} << 53) || fraction > 22 || p > end ||
-      *p == 'e' || *p == 'E' || *p == 'x' || *p == 'X')
+  // Anything else: no digits at all, more than 15 digits (fewer are always
+  // below 2^53, and their fraction below 10^22), an exponent or hexadecimal
+  // number going on after the digits, or a number that runs past end.
+  const char next = static_cast<char>(*p | 0x20);  // lower case, for letters
+  if (static_cast<uint64_t>(digitCount - 1) >= 15 || p > end || next == 'e' || next == 'x')
     return ReadDecimalFloat(begin, end, value);
   const double number = static_cast<double>(mantissa) / kPowersOfTen[fraction];
   value = static_cast<float>(negative ? -number : number);

@@ -80,7 +80,7 @@ inline const char* ReadPlainFaceLine(const char* line, const char* textEnd, size
     p = ReadPlainCorner(p, v, n);
     if (!p) return nullptr;
     c[corners].vertex = static_cast<int32_t>(v - 1);
-    c[corners].normal = ResolveNormal(n, normalCount);
+    c[corners].normal = n != 0 && n <= normalCount ? static_cast<int32_t>(n - 1) : -1;
     ++corners;
     if (*p != ' ') break;
     if (corners == 4) return nullptr;  // more tokens: the general reading
