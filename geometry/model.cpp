@@ -62,6 +62,12 @@ int32_t ResolveVertex(int64_t v, size_t vertexCount) {
   return static_cast<int32_t>(std::min<int64_t>(vertex, INT32_MAX));
 }
 
+int32_t ResolveNormal(int64_t n, size_t normalCount) {
+  const int64_t count = static_cast<int64_t>(normalCount);
+  const int64_t index = n > 0 ? n - 1 : count + n;
+  return n != 0 && index >= 0 && index < count ? static_cast<int32_t>(index) : -1;
+}
+
 // Reads the corner token [begin, end): "v", "v/t", "v//n" or "v/t/n".
 Corner ReadCorner(const char* begin, const char* end, size_t vertexCount, size_t normalCount) {
   Corner corner{-1, -1};

@@ -7,7 +7,7 @@
 //
 // The text must end in FileText's zero padding: the readers look at the
 // byte after a number, a corner or a keyword without checking first whether
-// the text has ended, and a zero byte ends nothing but the text.
+// the text has ended, and a zero byte continues no number, corner or line.
 #pragma once
 
 #include <cstddef>
@@ -22,14 +22,6 @@ struct Corner {
   int32_t vertex;  // 0-based; -1 when the corner names no vertex
   int32_t normal;  // 0-based into the normals read so far; -1 for none
 };
-
-// The normal a 1-based index names among the count read so far; -1 for
-// none. Negative indices count back from the latest.
-inline int32_t ResolveNormal(int64_t n, size_t normalCount) {
-  const int64_t count = static_cast<int64_t>(normalCount);
-  const int64_t index = n > 0 ? n - 1 : count + n;
-  return n != 0 && index >= 0 && index < count ? static_cast<int32_t>(index) : -1;
-}
 
 // Where the line that has reached p ends: the position after its line feed
 // (or the end of the text) if p is at the end of the line, else nullptr.
@@ -80,7 +72,7 @@ inline const char* ReadPlainFaceLine(const char* line, const char* textEnd, size
     p = ReadPlainCorner(p, v, n);
     if (!p) return nullptr;
     c[corners].vertex = static_cast<int32_t>(v - 1);
-    c[corners].normal = n != 0 && n <= normalCount ? static_cast<int32_t>(n - 1) : -1;
+    c[corners].normal = n != 0 && n <= normalCount ? static_cast<int32_t>(n - 1) : -1;  // 1-based
     ++corners;
     if (*p != ' ') break;
     if (corners == 4) return nullptr;  // more tokens: the general reading
