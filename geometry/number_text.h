@@ -52,9 +52,9 @@ inline const char* ReadPlainFloat(const char* begin, const char* end, float& val
     fraction = p - first;
   }
   const int64_t digitCount = (point - digits) + fraction;
-  // Anything else: no digits at all, more than 15 digits (fewer are always
-  // below 2^53, and their fraction below 10^22), an exponent or hexadecimal
-  // number going on after the digits, or a number that runs past end.
+  // Anything else: no digits at all, more than 15 digits (up to 15, m is
+  // below 2^53 and k at most 15), an exponent or hexadecimal number going on
+  // after the digits, or a number that runs past end.
   const char next = static_cast<char>(*p | 0x20);  // lower case, for letters
   if (static_cast<uint64_t>(digitCount - 1) >= 15 || p > end || next == 'e' || next == 'x')
     return ReadDecimalFloat(begin, end, value);

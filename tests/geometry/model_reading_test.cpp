@@ -131,6 +131,21 @@ TEST_F(ModelReading, ADirectoryReadsAsAnEmptyFile) {
   ExpectSameAsReference(Write("m.obj", "mtllib d.mtl\nv 1 1 1\n"), "a directory as library");
 }
 
+// The plain lines are read without checking for the end of the text before
+// each byte: files that end inside one, or right after one, at every place.
+TEST_F(ModelReading, FilesEndingInsideAPlainLine) {
+  const std::string lines[] = {"v 1.5 -2 0.25", "vn -0.5 1 .5", "f 1 2 3", "f 1//1 2//1 3//1 1//1", "f 1/1/1 2/2/1 3/3/1",
+                               "v 1 2 3\r", "f 1 2 3 4\r"};
+  for (const std::string& line : lines) {
+    for (size_t cut = 0; cut <= line.size(); ++cut) {
+      const std::string text = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\n" + line.substr(0, cut);
+      ExpectSameAsReference(Write("m.obj", text), "ending in '" + line.substr(0, cut) + "'");
+      ExpectSameAsReference(Write("m.obj", text + "\n"), "ending in '" + line.substr(0, cut) + "' and a line feed");
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
 // Random files from the pieces real and broken files are made of.
 class RandomObj {
  public:
