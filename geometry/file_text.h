@@ -3,13 +3,26 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
+// Zero bytes kept after the text: a reader may look this far past a number
+// or a line without checking for the end of the text first, and finds a
+// byte that is neither a digit nor a blank nor a line feed.
+constexpr std::size_t kTextPadding = 16;
+
 struct FileText {
-  std::unique_ptr<char[]> data;  // the bytes of the file, owned
-  std::size_t size = 0;
+  struct Free {
+    void operator()(char* bytes) const { std::free(bytes); }
+  };
+  // The bytes of the file followed by kTextPadding zero bytes; owned.
+  std::unique_ptr<char, Free> data;
+  std::size_t size = 0;  // without the padding
+
+  const char* begin() const { return data.get(); }
+  const char* end() const { return data.get() + size; }
 };
 
 // Reads the file at path whole and closes it. False if it cannot be opened;

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "geometry/file_text.h"
 #include "geometry/large_pages.h"
 #include "geometry/number_text.h"
+#include "geometry/plain_lines.h"
 
 // Each file is read whole into memory and closed, then its lines are walked
 // with cursors instead of token lists: the files can be tens of megabytes,
@@ -31,18 +33,10 @@ struct TokenCursor {
     return true;
   }
 
-  // The next token read as atof reads it. Most tokens are plain decimal
-  // numbers, read in place without looking for the token's end first.
+  // The next token read as atof reads it.
   bool nextFloat(float& value) {
-    if (at >= end) return false;
-    const char* stop = ReadPlainFloat(at, end, value);
-    if (stop && (stop == end || *stop == ' ')) {
-      at = stop == end ? end : stop + 1;
-      return true;
-    }
-    const char* b = at;
-    const char* e = at;
-    next(b, e);
+    const char *b, *e;
+    if (!next(b, e)) return false;
     value = ReadFloat(b, e);
     return true;
   }
@@ -55,12 +49,6 @@ bool Equals(const char* begin, const char* end, const char* word) {
   const size_t length = std::strlen(word);
   return static_cast<size_t>(end - begin) == length && std::memcmp(begin, word, length) == 0;
 }
-
-// One corner of a face, resolved against the lists as they stand.
-struct Corner {
-  int32_t vertex;  // 0-based; -1 when the corner names no vertex
-  int32_t normal;  // 0-based into the normals read so far; -1 for none
-};
 
 int32_t ResolveVertex(int64_t v, size_t vertexCount) {
   // OBJ indices are 1-based; negative ones count back from the end of the
@@ -94,126 +82,42 @@ Corner ReadCorner(const char* begin, const char* end, size_t vertexCount, size_t
   return corner;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Plain digits at p, read up to the first non-digit (at most 9, so that
-// nothing overflows); nullptr if there are none or too many.
-inline const char* ReadDigits(const char* p, const char* end, int64_t& value) {
-  const char* const first = p;
-  int64_t v = 0;
-  while (p < end && IsDigit(*p) && p - first < 9) v = v * 10 + (*p++ - '0');
-  if (p == first || (p < end && IsDigit(*p))) return nullptr;
-  value = v;
-  return p;
-}
-
-// A corner in one of the usual forms "v", "v/t", "v//n" and "v/t/n", in
-// plain digits with v > 0, at p: sets v and n (0 for no normal) and returns
-// where the corner stopped, which the caller checks is the token's end.
-// nullptr for any other form.
-inline const char* ReadPlainCorner(const char* p, const char* end, int64_t& v, int64_t& n) {
-  p = ReadDigits(p, end, v);
-  if (!p || v == 0) return nullptr;
-  n = 0;
-  if (p == end || *p != '/') return p;  // "v"
-  ++p;
-  if (p < end && *p == '/') return ReadDigits(p + 1, end, n);  // "v//n"
-  int64_t t;
-  p = ReadDigits(p, end, t);
-  if (!p || p == end || *p != '/') return p;  // "v/t", or no plain form
-  return ReadDigits(p + 1, end, n);  // "v/t/n"
-}
-
-// The next corner token of a face line: the usual forms are read in place;
-// anything else goes through ReadCorner on the whole token.
+// The next corner token of a face line.
 bool NextCorner(TokenCursor& tokens, size_t vertexCount, size_t normalCount, Corner& corner) {
-  if (tokens.at >= tokens.end) return false;
-  int64_t v, n;
-  const char* p = ReadPlainCorner(tokens.at, tokens.end, v, n);
-  if (p && (p == tokens.end || *p == ' ')) {
-    corner.vertex = static_cast<int32_t>(v - 1);
-    corner.normal = ResolveNormal(n, normalCount);
-    tokens.at = p == tokens.end ? p : p + 1;
-    return true;
-  }
   const char *b, *e;
-  tokens.next(b, e);
+  if (!tokens.next(b, e)) return false;
   corner = ReadCorner(b, e, vertexCount, normalCount);
   return true;
 }
 
-// Where the line that has reached p ends: the position after its line feed
-// (or the end of the text) if p is at the end of the line, else nullptr.
-// Lines that must be cut are left to the general reading.
-inline const char* LineEndAt(const char* p, const char* textEnd, const char* line) {
-  if (static_cast<size_t>(p - line) > kMaxLineLength) return nullptr;
-  if (p == textEnd) return p;
-  if (*p == '\n') return p + 1;
-  if (*p == '\r' && p + 1 < textEnd && p[1] == '\n') return p + 2;
-  return nullptr;
-}
-
-// The common "v x y z" and "vn x y z" lines, in plain numbers and single
-// spaces, read straight from the text, without looking for the line's end
-// first. Returns where the next line starts, or nullptr to leave the line to
-// the general reading (nothing is stored then).
-inline const char* ReadPlainVectorLine(const char* line, const char* textEnd, const char* numbers, vec3f& value) {
-  const char* p = ReadPlainFloat(numbers, textEnd, value.x);
-  if (!p || p == textEnd || *p != ' ') return nullptr;
-  p = ReadPlainFloat(p + 1, textEnd, value.y);
-  if (!p || p == textEnd || *p != ' ') return nullptr;
-  p = ReadPlainFloat(p + 1, textEnd, value.z);
-  return p ? LineEndAt(p, textEnd, line) : nullptr;
-}
-
-// The common face lines of three or four corners in their usual forms.
-// Returns where the next line starts and the corners read, or nullptr.
-inline const char* ReadPlainFaceLine(const char* line, const char* textEnd, size_t normalCount, Corner c[4],
-                                     int& corners) {
-  const char* p = line + 2;
-  corners = 0;
-  for (;;) {
-    int64_t v, n;
-    p = ReadPlainCorner(p, textEnd, v, n);
-    if (!p) return nullptr;
-    c[corners].vertex = static_cast<int32_t>(v - 1);
-    c[corners].normal = ResolveNormal(n, normalCount);
-    ++corners;
-    if (p == textEnd || *p != ' ') break;
-    if (corners == 4) return nullptr;  // more tokens: the general reading
-    ++p;
-  }
-  return corners >= 3 ? LineEndAt(p, textEnd, line) : nullptr;
-}
-
-// Upper bounds of the list lengths, from the first characters of each line:
-// each list is then allocated once, since a list that grows copies itself
-// again and again. Quadrilaterals make two triangles; room that is never
-// written costs no memory.
-struct LineCounts {
-  size_t vertices = 0, normals = 0, triangles = 0;
+// The longest lists a text of a given size can give: a vertex line takes at
+// least 6 bytes ("v", four blanks for three empty numbers, a line feed), a
+// normal line 7, and a face line 8 for one triangle or 10 for two. Each list
+// is allocated once to that length, since a list that grows copies itself
+// again and again, and no pass over the text is needed to count its lines
+// first. The room never written is address space only: no memory is used
+// for it.
+struct ListBounds {
+  size_t vertices, normals, triangles;
 };
 
-LineCounts CountLines(const char* begin, const char* end) {
-  LineCounts counts;
-  LineCursor lines(begin, end);
-  const char *line, *lineEnd;
-  while (lines.next(line, lineEnd)) {
-    if (lineEnd - line < 2) continue;
-    counts.vertices += line[0] == 'v' && line[1] == ' ';
-    counts.normals += line[0] == 'v' && line[1] == 'n';
-    counts.triangles += 2 * (line[0] == 'f' && line[1] == ' ');
-  }
-  return counts;
+ListBounds BoundsFromSize(size_t textSize) {
+  return {textSize / 6 + 1, textSize / 7 + 1, textSize / 5 + 2};
 }
 
-// Makes room for `extra` more entries in one allocation, marked for large
-// pages before anything is written to it.
+// Makes room for up to `extra` more entries in one allocation, prepared for
+// filling from its start. When the system refuses that much address space
+// (a strict overcommit setting, a huge file), the list grows as it is
+// filled instead.
 template <class T>
 void Reserve(std::vector<T>& list, size_t extra) {
-  if (list.capacity() - list.size() >= extra) return;
-  list.reserve(list.size() + extra);
-  PreferLargePages(list.data() + list.size(), extra * sizeof(T));
+  if (list.capacity() - list.size() >= extra || extra > list.max_size() - list.size()) return;
+  try {
+    list.reserve(list.size() + extra);
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  PrepareForFilling(list.data() + list.size(), extra * sizeof(T), Filling::kFromTheStart);
 }
 
 }  // namespace
@@ -259,11 +163,11 @@ bool Model::LoadOBJ(const std::string& path) {
   FileText text;
   if (!ReadWholeFile(directory + name, text)) return false;
 
-  const char* const textEnd = text.data.get() + text.size;
-  const LineCounts counts = CountLines(text.data.get(), textEnd);
-  Reserve(vertices, counts.vertices);
-  Reserve(normals, counts.normals);
-  Reserve(triangles, counts.triangles);
+  const char* const textEnd = text.end();
+  const ListBounds bounds = BoundsFromSize(text.size);
+  Reserve(vertices, bounds.vertices);
+  Reserve(normals, bounds.normals);
+  Reserve(triangles, bounds.triangles);
 
   std::string material;
   int32_t largestVertex = -1;  // the largest vertex index of any triangle
@@ -286,18 +190,19 @@ bool Model::LoadOBJ(const std::string& path) {
     }
   };
 
-  LineCursor lines(text.data.get(), textEnd);
+  LineCursor lines(text.begin(), textEnd);
   while (lines.at < textEnd && !lines.stopped) {
     // Most lines of a large file are plain vertex, normal and face lines:
     // these are read in one sweep, up to and including their line feed.
     const char* const start = lines.at;
     const char* next = nullptr;
-    if (textEnd - start >= 3 && start[1] == ' ' && start[0] == 'f') {
+    // start[1] and start[2] are at worst the text's padding.
+    if (start[1] == ' ' && start[0] == 'f') {
       Corner c[4];
       int corners;
       next = ReadPlainFaceLine(start, textEnd, normals.size(), c, corners);
       if (next) addFace(c, corners == 4);
-    } else if (textEnd - start >= 3 && start[0] == 'v' && (start[1] == ' ' || (start[1] == 'n' && start[2] == ' '))) {
+    } else if (start[0] == 'v' && (start[1] == ' ' || (start[1] == 'n' && start[2] == ' '))) {
       vec3f value;
       const bool normal = start[1] == 'n';
       next = ReadPlainVectorLine(start, textEnd, start + (normal ? 3 : 2), value);
@@ -371,7 +276,7 @@ void Model::LoadMTL(const std::string& path) {
   // The index of the material of this file's latest "newmtl", or -1.
   std::ptrdiff_t current = -1;
   std::string line;
-  LineCursor lines(text.data.get(), text.data.get() + text.size);
+  LineCursor lines(text.begin(), text.end());
   const char *lineBegin, *lineEnd;
   while (lines.next(lineBegin, lineEnd)) {
     // Tabs are dropped, so that indented lines read like the others.

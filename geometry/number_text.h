@@ -24,35 +24,39 @@ int64_t ReadIndex(const char* begin, const char* end);
 // nullptr when the number needs ReadFloat's general path.
 const char* ReadDecimalFloat(const char* begin, const char* end, float& value);
 
-// The commonest form of all, "[-]digits[.digits]" with at most 19 digits
+// The commonest form of all, "[-]digits[.digits]" with at most 15 digits
 // and no exponent, read in place; otherwise ReadDecimalFloat. The digits make
 // an exact integer m and the result is m / 10^k for k digits after the point:
 // when m <= 2^53 and k <= 22 both are exact doubles, so the one division
 // rounds correctly, as strtod does (Clinger's fast path, which fast_float
 // takes for these numbers too).
+//
+// The text must go on past end with a byte that cannot continue a number (a
+// zero byte, as after a std::string or a FileText): the digits are read up
+// to the first non-digit without comparing each position with end.
 inline const char* ReadPlainFloat(const char* begin, const char* end, float& value) {
-  static const double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  static const double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   const char* p = begin;
-  const bool negative = p < end && *p == '-';
+  const bool negative = *p == '-';
   p += negative;
   uint64_t mantissa = 0;  // wraps harmlessly past 19 digits, which are refused
   const char* const digits = p;
-  while (p < end && static_cast<unsigned char>(*p - '0') < 10) mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
+  for (unsigned d; (d = static_cast<unsigned char>(*p) - unsigned{'0'}) < 10; ++p) mantissa = mantissa * 10 + d;
   const char* const point = p;
   int64_t fraction = 0;
-  if (p < end && *p == '.') {
+  if (*p == '.') {
     ++p;
     const char* const first = p;
-    while (p < end && static_cast<unsigned char>(*p - '0') < 10) mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
+    for (unsigned d; (d = static_cast<unsigned char>(*p) - unsigned{'0'}) < 10; ++p) mantissa = mantissa * 10 + d;
     fraction = p - first;
   }
   const int64_t digitCount = (point - digits) + fraction;
-  // Anything else: no digits at all, too many digits to be exact, or an
-  // exponent or hexadecimal number going on after the digits.
-  if (digitCount == 0 || digitCount > 19 || mantissa > (uint64_t{1} << 53) || fraction > 22 ||
-      (p < end && (*p == 'e' || *p == 'E' || *p == 'x' || *p == 'X')))
+  // Anything else: no digits at all, more than 15 digits (up to 15, m is
+  // below 2^53 and k at most 15), an exponent or hexadecimal number going on
+  // after the digits, or a number that runs past end.
+  const char next = static_cast<char>(*p | 0x20);  // lower case, for letters
+  if (static_cast<uint64_t>(digitCount - 1) >= 15 || p > end || next == 'e' || next == 'x')
     return ReadDecimalFloat(begin, end, value);
   const double number = static_cast<double>(mantissa) / kPowersOfTen[fraction];
   value = static_cast<float>(negative ? -number : number);

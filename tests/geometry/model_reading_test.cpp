@@ -2,7 +2,9 @@
 // (tests/support/reference_model.h): random and hostile files must load to
 // the same bits. Also the rules about empty names and reading each file once.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -127,6 +129,21 @@ TEST_F(ModelReading, ADirectoryReadsAsAnEmptyFile) {
   ::testing::internal::GetCapturedStdout();
   EXPECT_EQ(model.triangleCount, 0);
   ExpectSameAsReference(Write("m.obj", "mtllib d.mtl\nv 1 1 1\n"), "a directory as library");
+}
+
+// The plain lines are read without checking for the end of the text before
+// each byte: files that end inside one, or right after one, at every place.
+TEST_F(ModelReading, FilesEndingInsideAPlainLine) {
+  const std::string lines[] = {"v 1.5 -2 0.25", "vn -0.5 1 .5", "f 1 2 3", "f 1//1 2//1 3//1 1//1", "f 1/1/1 2/2/1 3/3/1",
+                               "v 1 2 3\r", "f 1 2 3 4\r"};
+  for (const std::string& line : lines) {
+    for (size_t cut = 0; cut <= line.size(); ++cut) {
+      const std::string text = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\n" + line.substr(0, cut);
+      ExpectSameAsReference(Write("m.obj", text), "ending in '" + line.substr(0, cut) + "'");
+      ExpectSameAsReference(Write("m.obj", text + "\n"), "ending in '" + line.substr(0, cut) + "' and a line feed");
+      if (HasFatalFailure()) return;
+    }
+  }
 }
 
 // Random files from the pieces real and broken files are made of.
@@ -272,6 +289,55 @@ TEST_F(ModelReading, HostileFilesLoadAsTheReferenceLoadsThem) {
   }
   Write("m.mtl", "newmtl m0\nKd 1 0 0\n");
   ExpectSameAsReference(Write("big.obj", big), "the large model");
+}
+
+// The lists are given room for the longest ones a text of the file's size
+// could give, far more than a regular model uses. Where the system refuses that
+// much address space (a strict overcommit setting, a limit on the
+// process), the load must still succeed, with the lists growing as they
+// are filled: here a child process limited to a little more address space
+// than the model needs.
+TEST_F(ModelReading, ALoadSucceedsWhenTheRoomForTheLongestListsIsRefused) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves address space beyond any limit";
+#else
+  std::string text;
+  for (int i = 1; text.size() < (3u << 20); ++i) {
+    text += "v " + std::to_string(i % 977) + ".25 0.5 -" + std::to_string(i % 13) + "\n";
+    text += "vn 0 1 0\n";
+    if (i > 3) text += "f " + std::to_string(i) + "//" + std::to_string(i) + " -2//-2 -3//1 " + std::to_string(i - 3) + "\n";
+  }
+  const std::string path = Write("big.obj", text);
+  Model reference;
+  ::testing::internal::CaptureStdout();
+  ASSERT_TRUE(LoadReferenceModel(reference, path));
+  ::testing::internal::GetCapturedStdout();
+  ASSERT_GT(reference.triangles.size(), 100000u);
+
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The address space in use now, and 40 MB more: enough for the text and
+    // the model, not for the 48 MB of room for the longest triangle list.
+    long pages = 0;
+    FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (!statm || std::fscanf(statm, "%ld", &pages) != 1) _exit(3);
+    std::fclose(statm);
+    const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (40u << 20);
+    const struct rlimit room = {limit, limit};
+    if (setrlimit(RLIMIT_AS, &room) != 0) _exit(3);
+    if (!std::freopen("/dev/null", "w", stdout)) _exit(3);
+    Model model;
+    if (!model.Load(path)) _exit(1);
+    std::string difference;
+    _exit(SameModel(model, reference, difference) ? 0 : 2);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "the load died of signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: not loaded; 2: not the reference's model; 3: no limit set";
+#endif
 }
 
 }  // namespace
