@@ -17,7 +17,7 @@ namespace Veruruve {
 namespace Physics {
 namespace {
 
-constexpr std::uint32_t kNone = 0xffffffffu;
+constexpr std::uint32_t kNone = kNoSphere;  // the end of a list; no block
 constexpr std::uint64_t kEmptySlot = ~std::uint64_t(0);
 constexpr double kMinCell = 1.0 / 1125899906842624.0;  // 2^-50
 // Cell coordinates fit 21 bits each; a sphere farther out is kLarge.
@@ -63,6 +63,8 @@ const SphereGrid::Block* findBlock(const SphereGrid& grid, std::uint64_t block) 
   return slot.key == kEmptySlot ? nullptr : &grid.blocks[slot.block];
 }
 
+// Rebuilds the table with the given number of slots (a power of two) over
+// the blocks there are.
 void resizeTable(SphereGrid& grid, std::size_t slots) {
   grid.slots.assign(slots, {kEmptySlot, kNone});
   for (std::uint32_t b = 0; b < grid.blocks.size(); ++b)
@@ -157,7 +159,7 @@ void buildSphereGrid(SphereGrid& grid, const std::vector<Volume*>& objects) {
   std::size_t slots = 16;
   while (slots < 2 * (grid.blocks.size() + 1)) slots *= 2;
   grid.blocks.clear();
-  grid.slots.assign(slots, {kEmptySlot, kNone});
+  resizeTable(grid, slots);
   for (std::uint32_t i = 0; i < n; ++i) {
     const VolumeSphere* s = asSphere(objects[i]);
     if (!s) continue;
