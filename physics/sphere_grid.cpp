@@ -130,60 +130,6 @@ void place(SphereGrid& grid, std::uint32_t i, SphereGrid::Place where, std::uint
     grid.large.insert(std::lower_bound(grid.large.begin(), grid.large.end(), i), i);
 }
 
-}  // namespace
-
-void buildSphereGrid(SphereGrid& grid, const std::vector<Volume*>& objects) {
-  const std::size_t n = objects.size();
-  std::vector<float> radii;
-  for (const Volume* v : objects)
-    if (const VolumeSphere* s = asSphere(v))
-      if (std::isfinite(s->radius)) radii.push_back(std::fabs(s->radius));
-  float cap = 0;
-  if (!radii.empty()) {
-    const auto mid = radii.begin() + static_cast<std::ptrdiff_t>(radii.size() / 2);
-    std::nth_element(radii.begin(), mid, radii.end());
-    const float largest = *std::max_element(radii.begin(), radii.end());
-    cap = std::min(largest, kLargeFactor * *mid);
-  }
-  grid.cellRadius = cap;
-  grid.cellSize = std::max(2.0 * cap * (1 + 1.0 / 256), kMinCell);
-  grid.inverseCell = 1 / grid.cellSize;
-
-  grid.place.assign(n, SphereGrid::kAbsent);
-  grid.key.assign(n, 0);
-  grid.next.assign(n, kNone);
-  grid.prev.assign(n, kNone);
-  grid.large.clear();
-  // Sized for as many blocks as the last step used: the grid of one step is
-  // much like that of the step before.
-  std::size_t slots = 16;
-  while (slots < 2 * (grid.blocks.size() + 1)) slots *= 2;
-  grid.blocks.clear();
-  resizeTable(grid, slots);
-  for (std::uint32_t i = 0; i < n; ++i) {
-    const VolumeSphere* s = asSphere(objects[i]);
-    if (!s) continue;
-    std::uint64_t key = 0;
-    const SphereGrid::Place where = classify(grid, *s, &key);
-    place(grid, i, where, key);
-  }
-}
-
-void moveSphere(SphereGrid& grid, const std::vector<Volume*>& objects, std::uint32_t i) {
-  const VolumeSphere* s = asSphere(objects[i]);
-  if (!s) return;
-  std::uint64_t key = 0;
-  const SphereGrid::Place where = classify(grid, *s, &key);
-  const SphereGrid::Place was = grid.place[i];
-  if (where == was && (where != SphereGrid::kInCell || key == grid.key[i])) return;
-  if (was == SphereGrid::kInCell) unlinkFromCell(grid, i);
-  if (was == SphereGrid::kLarge)
-    grid.large.erase(std::lower_bound(grid.large.begin(), grid.large.end(), i));
-  place(grid, i, where, key);
-}
-
-namespace {
-
 // Calls visit(k) for every member of the 27 cells around the cell key, block
 // by block.
 template <typename Visit>
@@ -213,9 +159,113 @@ void forEachNear(const SphereGrid& grid, std::uint64_t key, Visit visit) {
       }
 }
 
+// Makes sphere i's list of later neighbours from the cells around it, in
+// place when the list had room for it.
+void makeList(SphereGrid& grid, std::uint32_t i) {
+  const auto first = static_cast<std::uint32_t>(grid.listItems.size());
+  forEachNear(grid, grid.key[i], [&](std::uint32_t k) {
+    if (k > i) grid.listItems.push_back(k);
+  });
+  std::sort(grid.listItems.begin() + first, grid.listItems.end());
+  SphereGrid::List& list = grid.lists[i];
+  const auto count = static_cast<std::uint32_t>(grid.listItems.size()) - first;
+  if (count <= list.room) {
+    std::copy(grid.listItems.begin() + first, grid.listItems.end(),
+              grid.listItems.begin() + list.first);
+    grid.listItems.resize(first);
+  } else {
+    grid.abandonedItems += list.room;
+    list.first = first;
+    list.room = count;
+  }
+  list.count = count;
+  list.valid = true;
+}
+
 }  // namespace
 
-void spherePartners(const SphereGrid& grid, const std::vector<Volume*>& objects, std::uint32_t i,
+void buildSphereGrid(SphereGrid& grid, const std::vector<Volume*>& objects) {
+  const std::size_t n = objects.size();
+  std::vector<float> radii;
+  for (const Volume* v : objects)
+    if (const VolumeSphere* s = asSphere(v))
+      if (std::isfinite(s->radius)) radii.push_back(std::fabs(s->radius));
+  float cap = 0;
+  if (!radii.empty()) {
+    const auto mid = radii.begin() + static_cast<std::ptrdiff_t>(radii.size() / 2);
+    std::nth_element(radii.begin(), mid, radii.end());
+    const float largest = *std::max_element(radii.begin(), radii.end());
+    cap = std::min(largest, kLargeFactor * *mid);
+  }
+
+  // The same bodies with cells of the same size as last time: the spheres
+  // are moved to where they are now, and the lists of the spheres around
+  // the ones that changed cell are dropped. Blocks left empty by spheres
+  // that went elsewhere stay, so a grid that has far more blocks than
+  // spheres is made afresh, as is a list store mostly of abandoned lists.
+  bool keep = grid.bodies == objects && grid.cellRadius == cap &&
+              grid.blocks.size() <= 4 * radii.size() + 64;
+  for (std::uint32_t i = 0; keep && i < n; ++i)
+    keep = asSphere(objects[i]) || grid.place[i] == SphereGrid::kAbsent;
+  if (keep) {
+    for (std::uint32_t i = 0; i < n; ++i) moveSphere(grid, objects, i);
+    if (grid.abandonedItems > grid.listItems.size() / 2) {
+      grid.lists.assign(n, SphereGrid::List());
+      grid.listItems.clear();
+      grid.abandonedItems = 0;
+    }
+    return;
+  }
+
+  grid.bodies = objects;
+  grid.cellRadius = cap;
+  grid.cellSize = std::max(2.0 * cap * (1 + 1.0 / 256), kMinCell);
+  grid.inverseCell = 1 / grid.cellSize;
+
+  grid.place.assign(n, SphereGrid::kAbsent);
+  grid.key.assign(n, 0);
+  grid.next.assign(n, kNone);
+  grid.prev.assign(n, kNone);
+  grid.large.clear();
+  grid.lists.assign(n, SphereGrid::List());
+  grid.listItems.clear();
+  grid.abandonedItems = 0;
+  // Sized for as many blocks as the last grid used: the grid of one step
+  // is much like that of the step before.
+  std::size_t slots = 16;
+  while (slots < 2 * (grid.blocks.size() + 1)) slots *= 2;
+  grid.blocks.clear();
+  resizeTable(grid, slots);
+  for (std::uint32_t i = 0; i < n; ++i) {
+    const VolumeSphere* s = asSphere(objects[i]);
+    if (!s) continue;
+    std::uint64_t key = 0;
+    const SphereGrid::Place where = classify(grid, *s, &key);
+    place(grid, i, where, key);
+  }
+}
+
+void moveSphere(SphereGrid& grid, const std::vector<Volume*>& objects, std::uint32_t i) {
+  const VolumeSphere* s = asSphere(objects[i]);
+  if (!s) return;
+  std::uint64_t key = 0;
+  const SphereGrid::Place where = classify(grid, *s, &key);
+  const SphereGrid::Place was = grid.place[i];
+  if (where == was && (where != SphereGrid::kInCell || key == grid.key[i])) return;
+  if (was == SphereGrid::kInCell) unlinkFromCell(grid, i);
+  if (was == SphereGrid::kLarge)
+    grid.large.erase(std::lower_bound(grid.large.begin(), grid.large.end(), i));
+  place(grid, i, where, key);
+  // The spheres around the cell entered may now touch i: their lists (and
+  // i's own) are made again when next asked for.
+  if (where == SphereGrid::kInCell)
+    forEachNear(grid, key, [&](std::uint32_t k) {
+      if (k <= i) grid.lists[k].valid = false;
+    });
+}
+
+
+void spherePartners(SphereGrid& grid, const std::vector<Volume*>& objects, std::uint32_t i,
                     std::uint32_t after, std::vector<std::uint32_t>* out) {
   out->clear();
   const auto n = static_cast<std::uint32_t>(objects.size());
@@ -225,13 +275,18 @@ void spherePartners(const SphereGrid& grid, const std::vector<Volume*>& objects,
       if (grid.place[j] != SphereGrid::kAbsent) out->push_back(j);
     return;
   }
-  forEachNear(grid, grid.key[i], [&](std::uint32_t j) {
-    if (j > after) out->push_back(j);
-  });
-  for (auto it = std::upper_bound(grid.large.begin(), grid.large.end(), after);
-       it != grid.large.end(); ++it)
-    out->push_back(*it);
-  std::sort(out->begin(), out->end());
+  SphereGrid::List& list = grid.lists[i];
+  if (!list.valid) makeList(grid, i);
+  const std::uint32_t* begin = grid.listItems.data() + list.first;
+  const std::uint32_t* end = begin + list.count;
+  out->assign(std::upper_bound(begin, end, after), end);
+  const auto large = std::upper_bound(grid.large.begin(), grid.large.end(), after);
+  if (large == grid.large.end()) return;
+  // A sphere may be on a list and large now: each is tested once.
+  const auto listed = static_cast<std::ptrdiff_t>(out->size());
+  out->insert(out->end(), large, grid.large.end());
+  std::inplace_merge(out->begin(), out->begin() + listed, out->end());
+  out->erase(std::unique(out->begin(), out->end()), out->end());
 }
 
 void sphereNeighbours(const SphereGrid& grid, const std::vector<Volume*>& objects, std::uint32_t j,

@@ -47,17 +47,40 @@ struct SphereGrid {
   std::vector<Block> blocks;  // in the order first used; empty ones stay
   std::vector<Slot> slots;    // a power of two, at most half full
   std::vector<std::uint32_t> large;  // the kLarge spheres, increasing
+
+  // Each kInCell sphere's later neighbours: the spheres k > i in the 27
+  // cells around its cell when the list was made, increasing. A pass asks
+  // for the partners of every sphere, and mostly none of the spheres
+  // around one has changed cell since the pass before, so the walk over
+  // the cells is kept. A list stays a superset of those neighbours until a
+  // sphere enters one of the 27 cells (moveSphere then drops the lists
+  // around it); a sphere that leaves stays on lists it is no longer near,
+  // where its test finds nothing.
+  struct List {
+    std::uint32_t first = 0;  // into listItems
+    std::uint32_t count = 0;
+    std::uint32_t room = 0;   // items reserved at first
+    bool valid = false;
+  };
+  std::vector<List> lists;
+  std::vector<std::uint32_t> listItems;
+  std::size_t abandonedItems = 0;  // items of lists since made elsewhere
+
+  // The bodies the grid was made for: the next step's grid starts from
+  // this one when they are the same.
+  std::vector<Volume*> bodies;
 };
 
-// Places every sphere of objects by its current position.
+// Places every sphere of objects by its current position, starting from
+// the grid of the last call when it was made for the same bodies.
 void buildSphereGrid(SphereGrid& grid, const std::vector<Volume*>& objects);
 
 // Re-places sphere i after its position changed.
 void moveSphere(SphereGrid& grid, const std::vector<Volume*>& objects, std::uint32_t i);
 
 // The spheres j > after that may touch sphere i now, in increasing order,
-// into out (cleared first).
-void spherePartners(const SphereGrid& grid, const std::vector<Volume*>& objects, std::uint32_t i,
+// into out (cleared first). Makes i's list of neighbours when it has none.
+void spherePartners(SphereGrid& grid, const std::vector<Volume*>& objects, std::uint32_t i,
                     std::uint32_t after, std::vector<std::uint32_t>* out);
 
 // The spheres k with lo < k < hi that may touch sphere j now, in no
