@@ -31,12 +31,12 @@ TEST_F(FontTest, BuildsEveryGlyphOfTheFace) {
   const Font& font = core.font;
   EXPECT_EQ(font.glyphCount, 268);  // Vera's glyph count, not a fixed 256
   // The space has an empty bitmap: a 1 x 1 texture, and still an advance.
-  const GlyphMetrics& space = font.glyphs[' '];
+  const GlyphMetrics& space = font.glyphs[static_cast<unsigned char>(' ')];
   EXPECT_EQ(space.texWidth, 1);
   EXPECT_EQ(space.texHeight, 1);
   EXPECT_GT(space.advance, 0);
   // Size 10 at 96 dpi is a 13.3-pixel em: capitals about 10 pixels tall.
-  const GlyphMetrics& a = font.glyphs['A'];
+  const GlyphMetrics& a = font.glyphs[static_cast<unsigned char>('A')];
   EXPECT_GE(a.top, 9);
   EXPECT_LE(a.top, 11);
   EXPECT_GE(font.maxTop, a.top);
