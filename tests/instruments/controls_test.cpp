@@ -219,7 +219,7 @@ TEST_F(InstrumentsTest, ViewDirectionFollowsYawPitchAndBasis) {
   std::mt19937 random(7);
   std::uniform_real_distribution<float> angle(-180, 180);
   for (int i = 0; i < 50; ++i) {
-    Camera_AlignToGravity(sandbox.cameraBasis, normalised(vec3f(angle(random), angle(random), angle(random))), 0.2f);
+    Camera_AlignToGravity(sandbox.cameraBasis, normalised(vec3f{angle(random), angle(random), angle(random)}), 0.2f);
     sandbox.camera.cameraAngles = vec3f(0, angle(random), 0);
     vec3f forward, left;
     Camera_PushDirections(sandbox.cameraBasis, sandbox.camera.cameraAngles.y, &forward, &left);

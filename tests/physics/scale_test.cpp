@@ -127,9 +127,12 @@ std::vector<std::unique_ptr<CollisionBox>> oddRooms(std::mt19937& rng) {
   return rooms;
 }
 
+// Random cases draw one value after another in the order written (braced
+// lists and separate statements): the arguments of a call have no set order
+// of evaluation, and the cases must be the same with every compiler.
 quatf randomTurn(std::mt19937& rng) {
   std::normal_distribution<float> g;
-  quatf q(g(rng), g(rng), g(rng), g(rng));
+  quatf q{g(rng), g(rng), g(rng), g(rng)};
   const float m = q.magnitude();
   return quatf(q.w / m, q.x / m, q.y / m, q.z / m);
 }
@@ -141,34 +144,43 @@ std::vector<std::unique_ptr<CollisionBox>> randomChamber(std::mt19937& rng) {
   std::vector<std::unique_ptr<CollisionBox>> rooms;
   const int count = 20 + static_cast<int>(rng() % 40);
   for (int i = 0; i < count; ++i) {
-    const vec3f at(u(rng), u(rng), u(rng));
+    const vec3f at{u(rng), u(rng), u(rng)};
     switch (rng() % 7) {
       case 0:
         rooms.push_back(turnedBox(at, {0.1f + unit(rng), 0.1f + unit(rng), 0.1f + unit(rng)},
                                   quatf(1, 0, 0, 0)));
         break;
-      case 1:
-        rooms.push_back(turnedBox(at, {0.1f + unit(rng), 0.05f + unit(rng), 0.1f + unit(rng)},
-                                  randomTurn(rng)));
+      case 1: {
+        const vec3f half{0.1f + unit(rng), 0.05f + unit(rng), 0.1f + unit(rng)};
+        rooms.push_back(turnedBox(at, half, randomTurn(rng)));
         break;
-      case 2:  // thin wedges, down to a thousandth of a radian
-        rooms.push_back(wedge(at, 0.5f + 2 * unit(rng), std::pow(10.0f, -3 * unit(rng)), 0.5f));
+      }
+      case 2: {  // thin wedges, down to a thousandth of a radian
+        const float length = 0.5f + 2 * unit(rng);
+        rooms.push_back(wedge(at, length, std::pow(10.0f, -3 * unit(rng)), 0.5f));
         break;
-      case 3:
-        rooms.push_back(pyramid(at, 0.2f + unit(rng), 0.1f + 2 * unit(rng)));
+      }
+      case 3: {
+        const float base = 0.2f + unit(rng);
+        rooms.push_back(pyramid(at, base, 0.1f + 2 * unit(rng)));
         break;
+      }
       case 4: {
         std::vector<vec3f> corners;
-        for (int c = 0; c < 4; ++c) corners.push_back(at + vec3f(unit(rng), unit(rng), unit(rng)));
+        for (int c = 0; c < 4; ++c) corners.push_back(at + vec3f{unit(rng), unit(rng), unit(rng)});
         rooms.push_back(tetrahedron(corners));
         break;
       }
-      case 5:  // tiny rooms
-        rooms.push_back(turnedBox(at, {1e-4f, 2e-4f, 1e-3f * unit(rng) + 1e-5f}, randomTurn(rng)));
+      case 5: {  // tiny rooms
+        const vec3f half{1e-4f, 2e-4f, 1e-3f * unit(rng) + 1e-5f};
+        rooms.push_back(turnedBox(at, half, randomTurn(rng)));
         break;
-      default:  // large rooms
-        rooms.push_back(turnedBox(at, {50 * unit(rng) + 1, 20 * unit(rng) + 1, 100}, randomTurn(rng)));
+      }
+      default: {  // large rooms
+        const vec3f half{50 * unit(rng) + 1, 20 * unit(rng) + 1, 100};
+        rooms.push_back(turnedBox(at, half, randomTurn(rng)));
         break;
+      }
     }
   }
   for (auto& odd : oddRooms(rng)) {
@@ -184,7 +196,7 @@ std::vector<std::unique_ptr<CollisionBox>> randomChamber(std::mt19937& rng) {
 vec3f probe(std::mt19937& rng, const std::vector<std::unique_ptr<CollisionBox>>& rooms, float r) {
   std::uniform_real_distribution<float> u(-4, 4), unit(0, 1);
   const CollisionBox& room = *rooms[rng() % rooms.size()];
-  vec3f p(u(rng), u(rng), u(rng));
+  vec3f p{u(rng), u(rng), u(rng)};
   if (!room.collisionFaces.empty() && rng() % 4 != 0) {
     const CollisionFace& f = room.collisionFaces[rng() % room.collisionFaces.size()];
     const vec3f& corner = f.vertices[rng() % f.vertices.size()];
@@ -269,7 +281,7 @@ TEST(RoomIndex, FindsEveryRoomOfADeepNest) {
     CollisionSphere ball;
     ball.radius = 0.02f;
     const float reach = std::pow(10.0f, 3 * u(rng));
-    ball.position = vec3f(u(rng), u(rng), u(rng)) * reach;
+    ball.position = vec3f{u(rng), u(rng), u(rng)} * reach;
     ASSERT_EQ(chamber.rooms(ball), reference::roomsOf(chamber.world, ball)) << b;
   }
 }
@@ -390,7 +402,7 @@ TEST(SphereGrid, FindsEveryTouchingPairWithinTheRangeAsked) {
         moveSphere(grid, objects, i);
         p.y -= step;
       } else {
-        p += vec3f(0.1f * u(rng), 0.1f * u(rng), 0.1f * u(rng));
+        p += vec3f{0.1f * u(rng), 0.1f * u(rng), 0.1f * u(rng)};
       }
       if (duringAPass) moveSphere(grid, objects, i);
     }
@@ -492,8 +504,10 @@ TEST(StepAtScale, ARainOfBallsInOneRoomMatchesThePlainLoops) {
   std::uniform_real_distribution<float> u(-0.13f, 0.13f), h(0.02f, 0.98f), v(-0.01f, 0.01f);
   Twin twin;
   twin.addRoom(fixtures::room({-0.15f, 0, -0.15f}, {0.15f, 1, 0.15f}));
-  for (int i = 0; i < 300; ++i)
-    twin.addBall({u(rng), h(rng), u(rng)}, 0.02f, {v(rng), v(rng), v(rng)});
+  for (int i = 0; i < 300; ++i) {
+    const vec3f at{u(rng), h(rng), u(rng)};
+    twin.addBall(at, 0.02f, {v(rng), v(rng), v(rng)});
+  }
   twin.start();
   EXPECT_GT(twin.run(150), 200u) << "the balls should pile up and touch";
 }
@@ -515,9 +529,10 @@ TEST(StepAtScale, MixedBodiesInAGridOfOpenRoomsMatchThePlainLoops) {
     twin.addRoom(std::move(room));
   }
   const float radii[] = {0.01f, 0.02f, 0.04f, 0.03f};
-  for (int i = 0; i < 150; ++i)
-    twin.addBall({0.05f + 0.8f * u(rng), 0.05f + 0.9f * u(rng), 0.05f + 0.8f * u(rng)},
-                 radii[i % 4], {v(rng), v(rng), v(rng)});
+  for (int i = 0; i < 150; ++i) {
+    const vec3f at{0.05f + 0.8f * u(rng), 0.05f + 0.9f * u(rng), 0.05f + 0.8f * u(rng)};
+    twin.addBall(at, radii[i % 4], {v(rng), v(rng), v(rng)});
+  }
   twin.addBall({0.45f, 0.5f, 0.45f}, 0.12f, {0.01f, 0, 0});  // one large ball among them
   twin.addBall({kNaN, 0.5f, 0.45f}, 0.02f, {});               // a lost one touches nothing
   twin.addBox({0.4f, 0.5f, 0.1f});
