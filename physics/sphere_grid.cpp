@@ -182,6 +182,13 @@ void makeList(SphereGrid& grid, std::uint32_t i) {
   list.valid = true;
 }
 
+// Forgets every sphere's list; each is made again when next asked for.
+void clearLists(SphereGrid& grid, std::size_t spheres) {
+  grid.lists.assign(spheres, SphereGrid::List());
+  grid.listItems.clear();
+  grid.abandonedItems = 0;
+}
+
 }  // namespace
 
 void buildSphereGrid(SphereGrid& grid, const std::vector<Volume*>& objects) {
@@ -209,11 +216,7 @@ void buildSphereGrid(SphereGrid& grid, const std::vector<Volume*>& objects) {
     keep = asSphere(objects[i]) || grid.place[i] == SphereGrid::kAbsent;
   if (keep) {
     for (std::uint32_t i = 0; i < n; ++i) moveSphere(grid, objects, i);
-    if (grid.abandonedItems > grid.listItems.size() / 2) {
-      grid.lists.assign(n, SphereGrid::List());
-      grid.listItems.clear();
-      grid.abandonedItems = 0;
-    }
+    if (grid.abandonedItems > grid.listItems.size() / 2) clearLists(grid, n);
     return;
   }
 
@@ -227,9 +230,7 @@ void buildSphereGrid(SphereGrid& grid, const std::vector<Volume*>& objects) {
   grid.next.assign(n, kNone);
   grid.prev.assign(n, kNone);
   grid.large.clear();
-  grid.lists.assign(n, SphereGrid::List());
-  grid.listItems.clear();
-  grid.abandonedItems = 0;
+  clearLists(grid, n);
   // Sized for as many blocks as the last grid used: the grid of one step
   // is much like that of the step before.
   std::size_t slots = 16;
@@ -263,7 +264,6 @@ void moveSphere(SphereGrid& grid, const std::vector<Volume*>& objects, std::uint
       if (k <= i) grid.lists[k].valid = false;
     });
 }
-
 
 void spherePartners(SphereGrid& grid, const std::vector<Volume*>& objects, std::uint32_t i,
                     std::uint32_t after, std::vector<std::uint32_t>* out) {

@@ -59,7 +59,7 @@ struct SphereGrid {
   struct List {
     std::uint32_t first = 0;  // into listItems
     std::uint32_t count = 0;
-    std::uint32_t room = 0;   // items reserved at first
+    std::uint32_t room = 0;   // items reserved from first on
     bool valid = false;
   };
   std::vector<List> lists;
