@@ -37,7 +37,12 @@ void Instruments_Update() {
   if (pressed('[', downNow) && instruments.slowMotion < kMaxSlowMotion) instruments.slowMotion += 1;
   if (pressed(']', downNow) && instruments.slowMotion > 0) instruments.slowMotion -= 1;
   // A played-back session takes its balls from its file.
-  if (pressed('B', downNow) && !Replay_Playing()) Instruments_ShootFromCamera();
+  if (pressed('B', downNow) && !Replay_Playing()) {
+    if (Instruments_ShotBallCount() >= kMaxShotBalls)
+      instruments.ballLimitNoticeUntil = core.frameTimer.total + kBallLimitNoticeSeconds;
+    else
+      Instruments_ShootFromCamera();
+  }
   if (pressed(GLFW_KEY_F1, downNow)) instruments.help = !instruments.help;
   if (pressed(GLFW_KEY_F2, downNow)) {
     switch (instruments.rooms) {
@@ -49,6 +54,7 @@ void Instruments_Update() {
   if (pressed(GLFW_KEY_F3, downNow)) instruments.contacts = !instruments.contacts;
   if (pressed(GLFW_KEY_F4, downNow)) instruments.plots = !instruments.plots;
   if (pressed(GLFW_KEY_F12, downNow)) instruments.screenshotRequested = true;
+  Instruments_UpdateOutsideView(pressed(GLFW_KEY_F7, downNow));
   instruments.keysDown = std::move(downNow);
   Replay_Update();
 }

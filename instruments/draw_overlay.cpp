@@ -9,48 +9,14 @@
 #include "core/core.h"
 #include "instruments/help.h"
 #include "instruments/instruments.h"
+#include "instruments/overlay_layout.h"
+#include "sandbox/sandbox.h"
 #include "replay/replay.h"
 
 namespace {
 
-constexpr float kMargin = 10;       // pixels from the window's edges
-constexpr float kLinePitch = 20;    // pixels, as in the debug panel
-constexpr float kPlotWidth = 200;   // pixels
-constexpr float kPlotHeight = 40;
-constexpr float kPlotGap = 22;      // room for each plot's label above it
-
 const float kWhite[4] = {1, 1, 1, 1};
 const float kYellow[4] = {1, 1, 0.3f, 1};
-
-float windowWidth() { return static_cast<float>(static_cast<unsigned>(core.width)); }
-
-void drawStatus() {
-  // The rewind and replay step line goes under the instruments' own.
-  std::vector<std::string> lines = Instruments_StatusLines();
-  for (const std::string& line : Replay_StatusLines()) lines.push_back(line);
-  for (size_t i = 0; i < lines.size(); ++i)
-    Font_Print(kMargin, kMargin + kLinePitch * static_cast<float>(i), lines[i].c_str(), kYellow);
-}
-
-void drawHelp() {
-  const std::vector<std::string> lines = Instruments_HelpLines();
-  int widest = 0;
-  for (const std::string& line : lines) widest = std::max(widest, Font_TextWidth(line.c_str()));
-  const float left = kMargin, top = kMargin + 2 * kLinePitch;
-  const float right = left + static_cast<float>(widest) + 2 * kMargin;
-  const float bottom = top + kLinePitch * static_cast<float>(lines.size()) + kMargin;
-  // A dark, see-through backing keeps the text readable over any wall.
-  glColor4f(0, 0, 0, 0.75f);
-  glBegin(GL_QUADS);
-  glVertex2f(left, top);
-  glVertex2f(left, bottom);
-  glVertex2f(right, bottom);
-  glVertex2f(right, top);
-  glEnd();
-  for (size_t i = 0; i < lines.size(); ++i)
-    Font_Print(left + kMargin, top + kMargin / 2 + kLinePitch * static_cast<float>(i),
-               lines[i].c_str(), i == 0 ? kYellow : kWhite);
-}
 
 struct Plot {
   const char* label;
@@ -63,21 +29,42 @@ const Plot kPlots[] = {
     {"Gravity turn (degrees/step)", [](const StepSample& s) { return s.gravityTurn; }},
     {"Step time (ms)", [](const StepSample& s) { return s.stepMilliseconds; }},
 };
+constexpr int kPlotCount = static_cast<int>(sizeof kPlots / sizeof kPlots[0]);
 
-// One strip chart with its top-left corner at (left, top): the last
-// kPlotSeconds of steps from left to right, scaled to the largest value.
-void drawPlot(const Plot& plot, float left, float top) {
+void fillRect(const ScreenRect& r) {
+  glBegin(GL_QUADS);
+  glVertex2f(r.left, r.top);
+  glVertex2f(r.left, r.bottom);
+  glVertex2f(r.right, r.bottom);
+  glVertex2f(r.right, r.top);
+  glEnd();
+}
+
+void drawHelp(const OverlayLayout& layout) {
+  // A dark, see-through backing keeps the text readable over any wall.
+  glColor4f(0, 0, 0, 0.75f);
+  for (const ScreenRect& r : layout.helpBacking) fillRect(r);
+  for (const PlacedLine& line : layout.help)
+    Font_Print(line.x, line.y, line.text.c_str(), line.heading ? kYellow : kWhite);
+}
+
+// One strip chart: its captions (the label, the latest value, the largest of
+// the last kPlotSeconds) and the chart, the steps from left to right scaled
+// to the largest value.
+void drawPlot(const Plot& plot, const PlacedPlot& place) {
   const std::deque<StepSample>& samples = instruments.samples;
   float largest = 0;
   for (const StepSample& s : samples) largest = std::max(largest, plot.value(s));
-  const float scale = largest > 0 ? kPlotHeight / largest : 0;
+  const ScreenRect& chart = place.chart;
+  const float width = chart.right - chart.left, height = chart.bottom - chart.top;
+  const float scale = largest > 0 ? height / largest : 0;
   const double end = samples.empty() ? 0 : samples.back().time;
 
   glColor4f(0.5f, 0.5f, 0.5f, 1);
   glBegin(GL_LINE_STRIP);  // the axes: time along the bottom, value up the left
-  glVertex2f(left, top);
-  glVertex2f(left, top + kPlotHeight);
-  glVertex2f(left + kPlotWidth, top + kPlotHeight);
+  glVertex2f(chart.left, chart.top);
+  glVertex2f(chart.left, chart.bottom);
+  glVertex2f(chart.right, chart.bottom);
   glEnd();
   glColor4f(0.3f, 1, 0.3f, 1);
   // One vertex per pixel column, at the largest value of its steps, so a
@@ -86,10 +73,10 @@ void drawPlot(const Plot& plot, float left, float top) {
   int column = -1;
   float columnLargest = 0;
   auto emit = [&] {
-    glVertex2f(left + static_cast<float>(column), top + kPlotHeight - scale * columnLargest);
+    glVertex2f(chart.left + static_cast<float>(column), chart.bottom - scale * columnLargest);
   };
   for (const StepSample& s : samples) {
-    const int x = static_cast<int>(kPlotWidth * static_cast<float>(1 - (end - s.time) / kPlotSeconds));
+    const int x = static_cast<int>(width * static_cast<float>(1 - (end - s.time) / kPlotSeconds));
     if (x != column) {
       if (column >= 0) emit();
       column = x;
@@ -101,24 +88,36 @@ void drawPlot(const Plot& plot, float left, float top) {
   if (column >= 0) emit();
   glEnd();
 
-  const std::string now = samples.empty() ? "-" : toText(plot.value(samples.back()));
-  const std::string label = std::string(plot.label) + ": " + now;
-  Font_Print(left, top - kPlotGap + 4, label.c_str(), kWhite);
-  const std::string scaleTop = "max " + toText(largest);
-  Font_Print(left + kPlotWidth + 4, top - 6, scaleTop.c_str(), kWhite);
-  Font_Print(left + kPlotWidth + 4, top + kPlotHeight - 12, "-10 s..now", kWhite);
+  const std::string now = "now " + (samples.empty() ? std::string("-") : toText(plot.value(samples.back())));
+  const std::string top = "max " + toText(largest);
+  Font_Print(place.left, place.top, plot.label, kWhite);
+  Font_Print(place.left, place.top + kPlotCaptionPitch, now.c_str(), kWhite);
+  Font_Print(place.left, place.top + 2 * kPlotCaptionPitch, top.c_str(), kWhite);
 }
 
-void drawPlots() {
-  const float left = windowWidth() - kPlotWidth - 90;
-  float top = kMargin + kPlotGap;
-  for (const Plot& plot : kPlots) {
-    drawPlot(plot, left, top);
-    top += kPlotHeight + kPlotGap + 8;
-  }
-}
+float textWidth(const std::string& text) { return static_cast<float>(Font_TextWidth(text.c_str())); }
 
 }  // namespace
+
+OverlayLayoutInput Instruments_OverlayLayoutInput() {
+  OverlayLayoutInput input;
+  input.windowWidth = static_cast<float>(static_cast<unsigned>(core.width));
+  input.windowHeight = static_cast<float>(static_cast<unsigned>(core.height));
+  const OverlayPanel& panel = sandbox.panel;
+  input.panel = {panel.centreX - panel.halfWidth, panel.centreY - panel.halfHeight,
+                 panel.centreX + panel.halfWidth, panel.centreY + panel.halfHeight};
+  // The rewind and replay step line goes under the instruments' own.
+  input.statusLines = Instruments_StatusLines();
+  for (const std::string& line : Replay_StatusLines()) input.statusLines.push_back(line);
+  if (instruments.plots) input.plotCount = kPlotCount;
+  if (instruments.help) input.helpLines = Instruments_HelpLines();
+  input.textWidth = textWidth;
+  // Below its top-left corner a line reaches the font's tallest glyph and
+  // its descenders (about a third of that).
+  const float ascent = static_cast<float>(core.font.maxTop);
+  input.textHeight = ascent + ascent / 3 + 1;
+  return input;
+}
 
 std::vector<std::string> Instruments_StatusLines() {
   std::vector<std::string> lines;
@@ -128,16 +127,19 @@ std::vector<std::string> Instruments_StatusLines() {
     lines.push_back("Step rate 1/" + std::to_string(1 << instruments.slowMotion) + " (" +
                     std::to_string(interval) + " ms per step)");
   }
+  if (core.frameTimer.total < instruments.ballLimitNoticeUntil)
+    lines.push_back("No ball shot: " + std::to_string(kMaxShotBalls) + " balls is the most");
   return lines;
 }
 
 void Instruments_DrawOverlay() {
-  drawStatus();
+  const OverlayLayout layout = OverlayLayout_Compute(Instruments_OverlayLayoutInput());
+  for (const PlacedLine& line : layout.status) Font_Print(line.x, line.y, line.text.c_str(), kYellow);
   if (instruments.plots) {
     // Plain lines: smoothing costs a software renderer dearly per line.
     glDisable(GL_LINE_SMOOTH);
-    drawPlots();
+    for (size_t i = 0; i < layout.plots.size(); ++i) drawPlot(kPlots[i], layout.plots[i]);
     glEnable(GL_LINE_SMOOTH);
   }
-  if (instruments.help) drawHelp();
+  if (instruments.help) drawHelp(layout);
 }

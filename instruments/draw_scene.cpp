@@ -70,9 +70,11 @@ void compileUnitSphere() {
   glEndList();
 }
 
+// The shot balls, and from outside (F7) the ball itself in its own colour.
 void drawShotBalls() {
   const auto& bodies = sandbox.world.objects;
-  if (bodies.size() < 2) return;
+  const size_t first = Instruments_OutsideView() ? 0 : 1;
+  if (bodies.size() <= first) return;
   if (sphereList == 0) compileUnitSphere();
   glEnable(GL_LIGHTING);
   // The sphere is scaled to each ball's radius: normals need renormalising.
@@ -81,7 +83,7 @@ void drawShotBalls() {
   // Nearest first: shot along the view the balls line up in front of the
   // eye, and the depth test then spares the renderer the hidden ones.
   std::vector<const Volume*> balls;
-  for (size_t i = 1; i < bodies.size(); ++i)
+  for (size_t i = first; i < bodies.size(); ++i)
     if (bodies[i]->shape == Veruruve::Physics::Sphere) balls.push_back(bodies[i]);
   const vec3f eye = sandbox.camera.cameraPosition;
   std::sort(balls.begin(), balls.end(), [&](const Volume* a, const Volume* b) {
@@ -90,11 +92,14 @@ void drawShotBalls() {
   for (const Volume* ball : balls) {
     const vec3f& p = ball->position;
     const float r = static_cast<const VolumeSphere*>(ball)->radius;
+    const bool own = ball == bodies[0];
+    if (own) glColor3f(0.3f, 0.8f, 1.0f);
     glPushMatrix();
     glTranslatef(p.x, p.y, p.z);
     glScalef(r, r, r);
     glCallList(sphereList);
     glPopMatrix();
+    if (own) glColor3f(1.0f, 0.55f, 0.1f);
   }
   glDisable(GL_NORMALIZE);
   glDisable(GL_LIGHTING);

@@ -16,6 +16,8 @@
 
 // Most balls B shoots; further presses do nothing.
 constexpr int kMaxShotBalls = 64;
+// How long the line saying that B shoots no more balls stays, seconds.
+constexpr double kBallLimitNoticeSeconds = 3.0;
 // Speed of a shot ball along the view, in units per physics step (about
 // 1.25 units per second at the normal step rate).
 constexpr float kShotSpeed = 0.02f;
@@ -26,6 +28,14 @@ constexpr float kShotStartDistance = 0.05f;
 constexpr float kBaseStepInterval = 0.016f;
 // Slow motion halves the step rate up to this many times (16 ms to 1024 ms).
 constexpr int kMaxSlowMotion = 6;
+// The view from outside (F7): the eye's distance from the ball's centre at
+// first and its limits, in units; PageUp and PageDown change it by this rate
+// (e-fold per second), each wheel notch by this factor.
+constexpr float kOutsideStartDistance = 0.25f;
+constexpr float kOutsideMinDistance = 0.05f;
+constexpr float kOutsideMaxDistance = 20.0f;
+constexpr float kOutsideZoomRate = 1.5f;
+constexpr float kOutsideWheelStep = 1.2f;
 // The plots cover this many seconds of steps.
 constexpr double kPlotSeconds = 10.0;
 
@@ -48,6 +58,13 @@ struct InstrumentsState {
   bool contacts = false;
   bool plots = false;
   bool help = false;
+  bool outsideView = false;                        // F7
+  float outsideDistance = kOutsideStartDistance;   // units from the ball's centre
+  int lastWheel = 0;                               // the wheel's position last frame
+  bool wheelKnown = false;                         // lastWheel has been read
+  // Until this frameTimer.total (seconds) a status line says that B shot no
+  // ball because kMaxShotBalls are out.
+  double ballLimitNoticeUntil = -1;
   bool screenshotRequested = false;  // F12: saved at the end of this frame's render
   std::deque<StepSample> samples;    // the last kPlotSeconds of steps, oldest first
   // Key states seen by the previous update; an instrument acts when its key
@@ -87,6 +104,15 @@ void Instruments_ShootFromCamera();
 int Instruments_ShotBallCount();
 // The direction the camera looks along, in the world.
 vec3f Instruments_ViewDirection();
+
+// The view from outside. Per frame from Instruments_Update: F7 (when
+// togglePressed) switches it, PageUp / PageDown and the wheel change the
+// distance while it is on.
+void Instruments_UpdateOutsideView(bool togglePressed);
+bool Instruments_OutsideView();
+// First thing of the camera's view transform: moves the eye back from the
+// ball along its line of sight while the view is outside; nothing otherwise.
+void Instruments_ApplyOutsideView();
 
 // The OpenGL context was rebuilt: forget what was kept in the old one.
 // Makes no GL call.

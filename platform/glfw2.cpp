@@ -39,6 +39,8 @@ bool specialKey(int key, Key* out) {
     case GLFW_KEY_RCTRL: *out = Key::RightControl; return true;
     case GLFW_KEY_LALT: *out = Key::LeftAlt; return true;
     case GLFW_KEY_RALT: *out = Key::RightAlt; return true;
+    case GLFW_KEY_PAGEUP: *out = Key::PageUp; return true;
+    case GLFW_KEY_PAGEDOWN: *out = Key::PageDown; return true;
     default: break;
   }
   if (key >= GLFW_KEY_F1 && key <= GLFW_KEY_F12) {
@@ -144,3 +146,5 @@ void glfwGetMousePos(int* x, int* y) {
 }
 
 void glfwSetMousePos(int x, int y) { glfw3bridge::setCursorPos(x, y); }
+
+int glfwGetMouseWheel() { return static_cast<int>(std::floor(glfw3bridge::wheel())); }

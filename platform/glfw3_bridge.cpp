@@ -20,6 +20,11 @@ bool resizePending = false;
 int pendingWidth = 0;
 int pendingHeight = 0;
 
+// Vertical scrolling summed over the whole run, as 2.x's wheel position.
+double wheelPosition = 0;
+
+void scrollCallback(GLFWwindow*, double, double yOffset) { wheelPosition += yOffset; }
+
 void sizeCallback(GLFWwindow*, int width, int height) {
   resizePending = true;
   pendingWidth = width;
@@ -54,6 +59,8 @@ int glfw3Key(Key key) {
     case Key::F10: return GLFW_KEY_F10;
     case Key::F11: return GLFW_KEY_F11;
     case Key::F12: return GLFW_KEY_F12;
+    case Key::PageUp: return GLFW_KEY_PAGE_UP;
+    case Key::PageDown: return GLFW_KEY_PAGE_DOWN;
   }
   return GLFW_KEY_UNKNOWN;
 }
@@ -93,6 +100,7 @@ bool openWindow(int width, int height, int red, int green, int blue, int alpha, 
   if (!window) return false;
   glfwMakeContextCurrent(window);
   glfwSetWindowSizeCallback(window, sizeCallback);
+  glfwSetScrollCallback(window, scrollCallback);
   resizePending = false;
   return true;
 }
@@ -175,5 +183,7 @@ void cursorPos(double* x, double* y) {
 void setCursorPos(double x, double y) {
   if (window) glfwSetCursorPos(window, x, y);
 }
+
+double wheel() { return wheelPosition; }
 
 }  // namespace glfw3bridge

@@ -11,7 +11,7 @@ namespace glfw3bridge {
 enum class Key {
   Escape, Enter, Tab, Backspace, Up, Down, Left, Right,
   LeftShift, RightShift, LeftControl, RightControl, LeftAlt, RightAlt,
-  F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12,
+  F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12, PageUp, PageDown,
 };
 
 // Initialises GLFW with an error callback that records its errors.
@@ -45,5 +45,7 @@ bool printableKeyDown(int position);
 int typedCharacter(int position);
 void cursorPos(double* x, double* y);
 void setCursorPos(double x, double y);
+// The vertical scrolling reported since init, in wheel notches.
+double wheel();
 
 }  // namespace glfw3bridge

@@ -34,6 +34,7 @@
 #define GLFW_KEY_F2 (GLFW_KEY_SPECIAL + 3)
 #define GLFW_KEY_F3 (GLFW_KEY_SPECIAL + 4)
 #define GLFW_KEY_F4 (GLFW_KEY_SPECIAL + 5)
+#define GLFW_KEY_F7 (GLFW_KEY_SPECIAL + 8)
 #define GLFW_KEY_F8 (GLFW_KEY_SPECIAL + 9)
 #define GLFW_KEY_F9 (GLFW_KEY_SPECIAL + 10)
 #define GLFW_KEY_F11 (GLFW_KEY_SPECIAL + 12)
@@ -51,7 +52,9 @@
 #define GLFW_KEY_TAB (GLFW_KEY_SPECIAL + 37)
 #define GLFW_KEY_ENTER (GLFW_KEY_SPECIAL + 38)
 #define GLFW_KEY_BACKSPACE (GLFW_KEY_SPECIAL + 39)
-#define GLFW_KEY_LAST GLFW_KEY_BACKSPACE
+#define GLFW_KEY_PAGEUP (GLFW_KEY_SPECIAL + 42)
+#define GLFW_KEY_PAGEDOWN (GLFW_KEY_SPECIAL + 43)
+#define GLFW_KEY_LAST GLFW_KEY_PAGEDOWN
 
 // Largest window side the layer agrees to open, in pixels. Larger (or
 // negative) sizes, as a damaged settings file may hold, open no window.
@@ -91,6 +94,9 @@ int glfwGetKey(int key);
 // The pointer position in whole window pixels.
 void glfwGetMousePos(int* x, int* y);
 void glfwSetMousePos(int x, int y);
+// The mouse wheel's position: the notches turned since glfwInit, away from
+// the user positive.
+int glfwGetMouseWheel();
 
 // Letter keys follow the keyboard layout: a printable key code means the key
 // that types that character now ('Q' is the key that types q, wherever it

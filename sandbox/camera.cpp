@@ -121,6 +121,7 @@ void Camera_Update() {
 
 void Camera_ApplyView() {
   Camera& camera = sandbox.camera;
+  Instruments_ApplyOutsideView();
   glRotatef(-camera.cameraAngles.x, 1, 0, 0);
   glRotatef(-camera.cameraAngles.y, 0, 1, 0);
   glTranslatef(0, core.activeDebug[1].value, core.activeDebug[2].value);

@@ -24,6 +24,12 @@ struct MousePosition {
   int x = 0, y = 0;  // window pixels
 };
 
+// The debug overlay's bracketed panel.
+struct OverlayPanel {
+  float halfWidth = 0, halfHeight = 0;  // pixels
+  float centreX = 0, centreY = 0;       // overlay pixels, y downwards
+};
+
 struct SandboxState {
   std::vector<std::string> directoryList;  // the working directory, in listing order
   std::vector<Model> modelList;            // every model loaded; entry 0 is drawn
@@ -36,6 +42,7 @@ struct SandboxState {
   Camera camera;
   mat4f cameraBasis;  // orientation of the camera frame; its translation stays 0
   MousePosition lastMouse;
+  OverlayPanel panel;  // where the last Overlay_Draw put the panel
 };
 
 extern SandboxState sandbox;
@@ -81,13 +88,20 @@ void Camera_PushDirections(const mat4f& basis, float yawDegrees, vec3f* forward,
 void Camera_AlignToGravity(mat4f& basis, const vec3f& gravity, float dt);
 
 // Debug overlay.
-struct OverlayPanel {
-  float halfWidth = 0, halfHeight = 0;  // pixels
-  float centreX = 0, centreY = 0;       // overlay pixels, y downwards
-};
 // The lines of the panel: the fixed ones, then this frame's hudLines.
 std::vector<std::string> Overlay_Lines();
 // Size and place of the panel for these lines in the current window.
 OverlayPanel Overlay_Panel(const std::vector<std::string>& lines);
+// Most balls besides the ball itself that the panel lists.
+constexpr int kMaxListedBalls = 8;
+// How many more lines the panel can take below its top edge, in a window
+// windowHeight pixels high, when linesBefore are already in it.
+int Overlay_LineRoom(int linesBefore, unsigned windowHeight);
+// The "Volume [i]" and "Position x, y, z" lines of the bodies at positions
+// (entry 0 is the ball, always listed). The other balls are listed when
+// there are at most kMaxListedBalls and their lines fit in lineRoom;
+// otherwise as many as fit (at most kMaxListedBalls), then one line
+// "... and N more balls".
+std::vector<std::string> Overlay_BodyLines(const std::vector<vec3f>& positions, int lineRoom);
 // Draws the panel in the overlay projection and empties hudLines.
 void Overlay_Draw();

@@ -151,12 +151,13 @@ void Sandbox_Render() {
   glEnable(GL_DEPTH_TEST);
   glDisable(GL_LIGHTING);
   Instruments_DrawScene();
-  for (size_t i = 0; i < sandbox.world.objects.size(); ++i) {
-    const vec3f& p = sandbox.world.objects[i]->position;
-    sandbox.hudLines.push_back("Volume [" + std::to_string(i) + "]");
-    sandbox.hudLines.push_back("Position " + toText(p.x) + ", " + toText(p.y) + ", " +
-                               toText(p.z));
-  }
+  std::vector<vec3f> positions;
+  for (const PhysicsObject* body : sandbox.world.objects) positions.push_back(body->position);
+  // The panel's three fixed lines come before this frame's hudLines.
+  const int linesBefore = 3 + static_cast<int>(sandbox.hudLines.size());
+  for (std::string& line : Overlay_BodyLines(
+           positions, Overlay_LineRoom(linesBefore, static_cast<unsigned>(core.height))))
+    sandbox.hudLines.push_back(std::move(line));
   glPopMatrix();
   Core_Begin2D();
   Overlay_Draw();

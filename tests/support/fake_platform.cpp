@@ -92,6 +92,8 @@ void glfwGetMousePos(int* x, int* y) {
   *y = fake.mouseY;
 }
 
+int glfwGetMouseWheel() { return fake.mouseWheel; }
+
 void glfwSetMousePos(int x, int y) {
   fake.mouseX = x;
   fake.mouseY = y;

@@ -26,6 +26,7 @@ struct FakePlatform {
   // Empty: a US keyboard.
   std::map<int, int> layout;
   int mouseX = 0, mouseY = 0;
+  int mouseWheel = 0;         // what glfwGetMouseWheel returns
   bool active = true;         // GLFW_ACTIVE while a window is open
   bool openFails = false;     // glfwOpenWindow opens nothing
   // Attempts of the library that fail before one succeeds (a passing display
