@@ -16,6 +16,7 @@ const std::vector<KeyRow>& KeyTable_Rows() {
       {"O", "while paused: one physics step"},
       {"[ / ]", "halve / double the step rate"},
       {", / .", "paused: step back / forward (Shift: 10)"},
+      {"T", "paused in a replay: take over from here"},
       {"B", "shoot a ball along the view (at most 64)"},
       {"F1", "this help on / off"},
       {"F2", "rooms: outlined / with the ball's / off"},

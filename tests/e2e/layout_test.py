@@ -17,7 +17,7 @@ PLOT_LABELS = ["Ball speed (units/step)", "Contacts per step", "Gravity turn (de
                "Step time (ms)"]
 # Each key of the help, as F1 writes it.
 HELP_KEYS = ["Esc:", "Mouse:", "Up / Down / Left / Right:", "F / S:", "E / D:", "R / W:",
-             "Left Ctrl, Left Shift:", "Q:", "P:", "O:", "[ / ]:", ", / .:", "B:", "F1:", "F2:",
+             "Left Ctrl, Left Shift:", "Q:", "P:", "O:", "[ / ]:", ", / .:", "T:", "B:", "F1:", "F2:",
              "F3:", "F4:", "F7:", "PageUp / PageDown:", "F8:", "F9:", "F11:", "F12:",
              "Alt + Enter:"]
 
