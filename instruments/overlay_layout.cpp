@@ -130,9 +130,12 @@ HelpAttempt flowHelp(const OverlayLayoutInput& in, const Placer& placer, float c
   float left = placer.area.left, y = placer.area.top;
   size_t next = 0;
   bool inRun = false;
+  // A line's glyphs may reach further down than the pitch: the room each
+  // needs is the larger of the two.
+  const float lineRoom = std::max(kHelpPitch, in.textHeight);
   while (next < pieces.size() && left + columnWidth <= placer.area.right) {
     float top;
-    if (!placer.place(left, columnWidth, kHelpPitch, y, &top)) {
+    if (!placer.place(left, columnWidth, lineRoom, y, &top)) {
       left += columnWidth + kOverlayGap;
       y = placer.area.top;
       inRun = false;
