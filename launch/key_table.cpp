@@ -23,7 +23,7 @@ const std::vector<KeyRow>& KeyTable_Rows() {
       {"F3", "contacts, velocity and gravity on / off"},
       {"F4", "plots of the last 10 seconds on / off"},
       {"F7", "view the ball from outside on / off"},
-      {"PageUp / PageDown", "nearer / farther (F7)"},
+      {"PageUp / PageDown, wheel", "nearer / farther (F7)"},
       {"F8", "save the session as replay-NNNN files"},
       {"F9", "write the message log to messages.txt"},
       {"F11", "reset: start again, shot balls removed"},

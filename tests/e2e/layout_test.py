@@ -18,7 +18,7 @@ PLOT_LABELS = ["Ball speed (units/step)", "Contacts per step", "Gravity turn (de
 # Each key of the help, as F1 writes it.
 HELP_KEYS = ["Esc:", "Mouse:", "Up / Down / Left / Right:", "F / S:", "E / D:", "R / W:",
              "Left Ctrl, Left Shift:", "Q:", "P:", "O:", "[ / ]:", ", / .:", "T:", "B:", "F1:", "F2:",
-             "F3:", "F4:", "F7:", "PageUp / PageDown:", "F8:", "F9:", "F11:", "F12:",
+             "F3:", "F4:", "F7:", "PageUp / PageDown, Wheel:", "F8:", "F9:", "F11:", "F12:",
              "Alt + Enter:"]
 
 
@@ -218,6 +218,7 @@ def test_instruments_at_640x480():
     # `chamber --help` lists the same keys with the same words, and no others.
     out = subprocess.run([program(), "--help"], stdout=subprocess.PIPE, timeout=30,
                          check=True).stdout.decode()
+    expect("--help, -h" in out, "--help names -h:\n%s" % out)
     rows = out.split("per press):\n", 1)[1].splitlines()
     shown = " ".join(helped.text()).lower()
     for row in rows:
