@@ -245,11 +245,13 @@ def test_many_balls():
             tap(s, "p")  # the balls stay where they are shot
             for _ in range(12):
                 tap(s, "b")
-            # A slow frame may miss a press: more until twelve are out.
-            twelve = "... and %d more balls" % (12 - listed)
+            # A slow frame may miss a press: more until at least twelve are out.
+            def twelve(frame):
+                more = [l for l in frame if l.startswith("... and ")]
+                return more and int(more[0].split()[2]) >= 12 - listed
             for _ in range(6):
                 try:
-                    s.wait_for_frame(lambda f: twelve in f, timeout=4, what="twelve balls")
+                    s.wait_for_frame(twelve, timeout=8, what="twelve balls")
                     break
                 except AssertionError:
                     tap(s, "b")
@@ -265,7 +267,8 @@ def test_many_balls():
                "%s: %r" % (what, lines))
         volumes = [l for l in lines if l.startswith("Volume [")]
         expect_equal(volumes, ["Volume [%d]" % i for i in range(listed + 1)], what + ": balls listed")
-        expect_equal(lines[-1], "... and %d more balls" % (12 - listed), what + ": the last line")
+        more = re.fullmatch(r"\.\.\. and (\d+) more balls", lines[-1])
+        expect(more and int(more.group(1)) >= 12 - listed, "%s: the last line %r" % (what, lines[-1]))
         expect(overlay.panel[1] >= 0, "%s: the panel's top %r in the window" % (what, overlay.panel))
         check_clear_of_panel(overlay, what)
 
