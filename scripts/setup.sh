@@ -15,7 +15,7 @@ CHAMBER_PACKAGES=(
   clang libclang-rt-14-dev strace
   libtinyobjloader-dev
   libpng-dev libfast-float-dev x11-xserver-utils x11-xkb-utils
-  dpkg-dev
+  dpkg-dev help2man lintian
   libssl-dev
 )
 

@@ -1,8 +1,11 @@
 """End-to-end tests of the installed program: `cmake --install` into a
 temporary prefix, and the Debian package made by cpack, each running its
-shipped chamber under Xvfb. Usage: install_test.py NAME."""
+shipped chamber under Xvfb, with its documents, manual pages and (for the
+package) what lintian says. Usage: install_test.py NAME."""
 
+import gzip
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -10,18 +13,67 @@ import tempfile
 from harness import (Session, build_dir, expect, expect_equal, overlay_frames, run_test)
 
 CHAMBER_DIR = os.path.join("share", "chamber", "chamber")
+PROGRAMS = ("chamber", "chamber-build", "chamber-sim")
 INSTALLED = sorted([
     "bin/chamber", "bin/chamber-build", "bin/chamber-sim",
     "share/chamber/chamber/0.ctr", "share/chamber/chamber/chamber.mtl",
     "share/chamber/chamber/chamber.obj", "share/chamber/chamber/vera.ttf",
     "share/doc/chamber/README.md", "share/doc/chamber/docs/chamber-format.md",
     "share/doc/chamber/docs/chamber-sim.md", "share/doc/chamber/docs/screenshot.png",
+    "share/doc/chamber/docs/screenshot-instruments.png", "share/doc/chamber/data/chamber.txt",
+    "share/doc/chamber/copyright", "share/doc/chamber/changelog.gz",
+    "share/man/man1/chamber.1.gz", "share/man/man1/chamber-build.1.gz",
+    "share/man/man1/chamber-sim.1.gz",
 ])
+MAINTAINER = "Vantrel Chamber Developers <chamber-dev@vantrel.org>"
+SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+
+
+def project_version():
+    with open(os.path.join(build_dir(), "CMakeCache.txt")) as f:
+        return re.search(r"^CMAKE_PROJECT_VERSION:STATIC=(.*)$", f.read(), re.M).group(1)
 
 
 def files_under(root):
     return sorted(os.path.relpath(os.path.join(d, f), root)
                   for d, _, names in os.walk(root) for f in names)
+
+
+def check_documents(prefix, version):
+    """The documents beside the programs: every picture the README shows and
+    the shipped chamber's description, as in the source; the copyright file
+    with the font's licence; the changelog of this version; and a manual page
+    per program made from its --help."""
+    doc = os.path.join(prefix, "share", "doc", "chamber")
+    with open(os.path.join(SOURCE, "README.md")) as f:
+        pictures = re.findall(r"!\[[^\]]*\]\(([^)\s]+)\)", f.read())
+    expect(len(pictures) >= 2, "the README's pictures: %r" % pictures)
+    for name in pictures + ["data/chamber.txt"]:
+        with open(os.path.join(SOURCE, name), "rb") as a:
+            installed = os.path.join(doc, name)
+            expect(os.path.isfile(installed), "%s is installed beside the README" % name)
+            with open(installed, "rb") as b:
+                expect(a.read() == b.read(), "the installed %s is the source's" % name)
+    with open(os.path.join(doc, "copyright")) as f:
+        copyright = f.read()
+    for line in ("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/",
+                 "License: Bitstream", "Bitstream Vera is a trademark of Bitstream, Inc."):
+        expect(line in copyright, "the copyright file has %r" % line)
+    with gzip.open(os.path.join(doc, "changelog.gz"), "rt") as f:
+        changelog = f.read()
+    expect(changelog.startswith("chamber (%s) " % version), "changelog: " + changelog)
+    expect(" -- %s  " % MAINTAINER in changelog, "changelog's maintainer: " + changelog)
+    for name in PROGRAMS:
+        with gzip.open(os.path.join(prefix, "share", "man", "man1", name + ".1.gz"), "rt") as f:
+            page = f.read()
+        expect(re.search(r"^\.SH NAME\n%s \\- \S" % re.escape(name), page, re.M),
+               "%s.1 names the program: %s" % (name, page[:300]))
+        usage = subprocess.run([os.path.join(prefix, "bin", name), "--help"], timeout=30,
+                               stdout=subprocess.PIPE).stdout.decode()
+        options = set(re.findall(r"--[a-z][a-z-]*", usage))
+        expect(len(options) >= 2, "%s --help: %s" % (name, usage))
+        for option in sorted(options):
+            expect(option.replace("-", "\\-") in page, "%s.1 has %s" % (name, option))
 
 
 def run_installed(prefix):
@@ -65,6 +117,7 @@ def test_installed_tree():
         subprocess.run([os.environ.get("CHAMBER_CMAKE", "cmake"), "--install", build_dir(),
                         "--prefix", prefix], check=True, timeout=120, stdout=subprocess.DEVNULL)
         expect_equal(files_under(prefix), INSTALLED, "installed files")
+        check_documents(prefix, project_version())
         run_installed(prefix)
     finally:
         shutil.rmtree(prefix, ignore_errors=True)
@@ -79,9 +132,10 @@ def test_debian_package():
         packages = [f for f in os.listdir(work) if f.endswith(".deb")]
         expect_equal(len(packages), 1, "one package in %r" % os.listdir(work))
         deb = os.path.join(work, packages[0])
-        fields = subprocess.run(["dpkg-deb", "--field", deb, "Package", "Depends"], check=True,
-                                timeout=60, stdout=subprocess.PIPE).stdout.decode()
+        fields = subprocess.run(["dpkg-deb", "--field", deb, "Package", "Depends", "Maintainer"],
+                                check=True, timeout=60, stdout=subprocess.PIPE).stdout.decode()
         expect("Package: chamber" in fields, fields)
+        expect("Maintainer: %s\n" % MAINTAINER in fields, fields)
         # The libraries the programs link, as packages; libglfw3 brings in
         # libgl1 and through it Mesa's drivers.
         for package in ("libglfw3", "libfreetype6", "libglu1-mesa", "libstdc++6"):
@@ -89,6 +143,13 @@ def test_debian_package():
         root = os.path.join(work, "root")
         subprocess.run(["dpkg-deb", "-x", deb, root], check=True, timeout=60)
         expect_equal(files_under(os.path.join(root, "usr")), INSTALLED, "packaged files")
+        check_documents(os.path.join(root, "usr"), project_version())
+        # Debian's checks: warnings may stay, errors may not.
+        lint = subprocess.run(["lintian", "--fail-on", "error", "--tag-display-limit", "0", deb],
+                              timeout=300, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        report = lint.stdout.decode()
+        errors = [line for line in report.splitlines() if line.startswith("E: ")]
+        expect(lint.returncode == 0 and not errors, "lintian reports errors:\n" + report)
         run_installed(os.path.join(root, "usr"))
     finally:
         shutil.rmtree(work, ignore_errors=True)

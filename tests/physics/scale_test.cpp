@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -10,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "physics/physics.h"
@@ -302,6 +304,181 @@ TEST(RoomIndex, BodiesThatAreNotFiniteGetWhatTheFullScanGives) {
     ball.position = vec3f(0, 0, 0);
     ball.radius = r;
     EXPECT_EQ(chamber.rooms(ball), reference::roomsOf(chamber.world, ball)) << r;
+  }
+}
+
+// A body to place anywhere: a ball of the given radius, or for a negative
+// one a box of one vertex, which the rooms test as a point.
+struct EdgeProbe {
+  CollisionSphere ball;
+  VolumeBox point;
+  bool asPoint = false;
+  explicit EdgeProbe(float radius) : asPoint(radius < 0) {
+    ball.radius = radius;
+    point.vertices.resize(1);
+  }
+  const Volume& at(const vec3f& p) {
+    if (asPoint) {
+      point.vertices[0] = p;
+      return point;
+    }
+    ball.position = p;
+    return ball;
+  }
+  float radius() const { return asPoint ? 0.0f : ball.radius; }
+};
+
+// A face plane as a room's test sees it for a body of radius r, in single
+// precision: through s = c - r n, with the normal (s + n) - s. Far from the
+// origin that normal is n turned by its rounding, and the planes' corners
+// move by far more than a unit in the last place: there the index's bound
+// is tested hardest.
+struct TestedPlane {
+  double at[3], normal[3];
+};
+
+TestedPlane testedPlane(const CollisionFace& f, float r) {
+  const vec3f s = f.centroid - r * f.normal;
+  const vec3f n = (s + f.normal) - s;
+  return {{s.x, s.y, s.z}, {n.x, n.y, n.z}};
+}
+
+double det3(const double a[3], const double b[3], const double c[3]) {
+  return a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) +
+         a[2] * (b[0] * c[1] - b[1] * c[0]);
+}
+
+// The point where three planes meet (Cramer's rule); false when they meet in
+// no single point.
+bool planesMeet(const TestedPlane* p[3], double out[3]) {
+  double rhs[3];
+  for (int i = 0; i < 3; ++i)
+    rhs[i] = p[i]->normal[0] * p[i]->at[0] + p[i]->normal[1] * p[i]->at[1] +
+             p[i]->normal[2] * p[i]->at[2];
+  const double det = det3(p[0]->normal, p[1]->normal, p[2]->normal);
+  if (std::fabs(det) < 1e-12) return false;
+  for (int k = 0; k < 3; ++k) {
+    double m[3][3];
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j) m[i][j] = j == k ? rhs[i] : p[i]->normal[j];
+    out[k] = det3(m[0], m[1], m[2]) / det;
+  }
+  return true;
+}
+
+// Where the lines are aimed: the corners where the tested planes of three
+// faces that share a vertex meet, and the middles of the faces.
+std::vector<std::array<double, 3>> edgeTargets(const CollisionBox& room, float r) {
+  std::vector<TestedPlane> planes;
+  for (const CollisionFace& f : room.collisionFaces) planes.push_back(testedPlane(f, r));
+  std::vector<std::array<double, 3>> targets;
+  for (const vec3f& v : room.vertices) {
+    std::vector<const TestedPlane*> at;
+    for (std::size_t f = 0; f < planes.size(); ++f) {
+      const Polygon& face = room.collisionFaces[f].vertices;
+      if (std::find(face.begin(), face.end(), v) != face.end()) at.push_back(&planes[f]);
+    }
+    for (std::size_t i = 0; i < at.size(); ++i)
+      for (std::size_t j = i + 1; j < at.size(); ++j)
+        for (std::size_t k = j + 1; k < at.size(); ++k) {
+          const TestedPlane* three[3] = {at[i], at[j], at[k]};
+          std::array<double, 3> p;
+          if (planesMeet(three, p.data())) targets.push_back(p);
+        }
+  }
+  for (const TestedPlane& p : planes) targets.push_back({p.at[0], p.at[1], p.at[2]});
+  return targets;
+}
+
+vec3f nudged(vec3f p, int dx, int dy, int dz) {
+  float* c[3] = {&p.x, &p.y, &p.z};
+  const int by[3] = {dx, dy, dz};
+  for (int k = 0; k < 3; ++k)
+    if (by[k] != 0) *c[k] = std::nextafter(*c[k], by[k] > 0 ? kInf : -kInf);
+  return p;
+}
+
+// Where a room's own test changes its answer, its rounding decides, and the
+// index's bounds must be widened enough for it (random places almost never
+// come that close). Such places are found on purpose: the line from a
+// room's middle through a corner or a face middle of the region its test
+// accepts is bisected down to two neighbouring points, one accepted and one
+// not. There, and one unit in the last place around them, the index must
+// give the scan's rooms.
+TEST(RoomIndex, GivesTheScansRoomsWhereARoomsTestChangesItsAnswer) {
+  std::mt19937 rng(22);
+  struct Case {
+    const char* what;
+    std::unique_ptr<CollisionBox> room;
+  };
+  std::vector<Case> cases;
+  cases.push_back({"unit cube", turnedBox({0.5f, 0.5f, 0.5f}, {0.5f, 0.5f, 0.5f}, quatf(1, 0, 0, 0))});
+  cases.push_back({"turned", turnedBox({0.3f, -0.2f, 0.7f}, {1, 0.8f, 0.6f}, randomTurn(rng))});
+  cases.push_back({"stretched", turnedBox({10, -5, 3}, {40, 0.5f, 3}, randomTurn(rng))});
+  cases.push_back({"large", turnedBox({0, 0, 0}, {300, 200, 100}, randomTurn(rng))});
+  cases.push_back({"small", turnedBox({0.5f, 0.5f, 0.5f}, {1e-3f, 2e-3f, 5e-4f}, randomTurn(rng))});
+  cases.push_back({"thin wedge", wedge({1, 2, 3}, 2, 1e-3f, 0.5f)});
+  cases.push_back({"long thin wedge, far", wedge({500, 0, -300}, 50, 0.05f, 10)});
+  cases.push_back({"pyramid", pyramid({-3, 1, 2}, 1, 2)});
+  cases.push_back({"far", turnedBox({1000, -2000, 500}, {2, 1, 3}, randomTurn(rng))});
+  cases.push_back({"farther", turnedBox({1e5f, 3e4f, -2e5f}, {200, 50, 100}, randomTurn(rng))});
+  cases.push_back({"at the index's limit",
+                   turnedBox({3e6f, -1e6f, 2e6f}, {2000, 1000, 3000}, randomTurn(rng))});
+  cases.push_back({"far tetrahedron",
+                   tetrahedron({{-7e4f, 100, 2e3f}, {-6.9e4f, 300, 2.1e3f}, {-7e4f, 900, 2.5e3f},
+                                {-6.95e4f, 200, 3e3f}})});
+  const float radii[] = {-1 /* a point */, 0, 0.02f, 0.03125f, 0.05f, 0.7f, 25};
+
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    double middle[3] = {0, 0, 0};
+    for (const vec3f& v : c.room->vertices) {
+      middle[0] += v.x;
+      middle[1] += v.y;
+      middle[2] += v.z;
+    }
+    for (double& m : middle) m /= static_cast<double>(c.room->vertices.size());
+    std::vector<std::unique_ptr<CollisionBox>> rooms;
+    rooms.push_back(std::move(c.room));
+    Chamber chamber(std::move(rooms));
+    ASSERT_EQ(roomIndexStats(chamber.world).indexedRooms, 1u);
+    const CollisionBox& room = *chamber.owned[0];
+
+    for (float r : radii) {
+      SCOPED_TRACE(r);
+      EdgeProbe probe(r);
+      std::size_t edges = 0, mismatches = 0;
+      std::string first;
+      for (const auto& target : edgeTargets(room, probe.radius())) {
+        // The line's point at lambda: the middle at 0, the target at 1.
+        auto along = [&](double lambda) {
+          return vec3f(static_cast<float>(middle[0] + lambda * (target[0] - middle[0])),
+                       static_cast<float>(middle[1] + lambda * (target[1] - middle[1])),
+                       static_cast<float>(middle[2] + lambda * (target[2] - middle[2])));
+        };
+        auto accepts = [&](const vec3f& p) { return room.overlapsVolume(&probe.at(p)); };
+        double in = 0, out = 2;
+        if (!accepts(along(in)) || accepts(along(out))) continue;
+        for (int i = 0; i < 200; ++i) {
+          const double mid = 0.5 * (in + out);
+          const vec3f p = along(mid);
+          if (p == along(in) || p == along(out)) break;
+          (accepts(p) ? in : out) = mid;
+        }
+        ++edges;
+        for (const vec3f& end : {along(in), along(out)})
+          for (int d = 0; d < 27; ++d) {
+            const vec3f p = nudged(end, d % 3 - 1, d / 3 % 3 - 1, d / 9 - 1);
+            const Volume& body = probe.at(p);
+            if (chamber.rooms(body) == reference::roomsOf(chamber.world, body)) continue;
+            if (mismatches++ == 0)
+              first = "at " + std::to_string(p.x) + "," + std::to_string(p.y) + "," +
+                      std::to_string(p.z);
+          }
+      }
+      EXPECT_GT(edges, room.collisionFaces.size()) << "the bisection found the room's edges";
+      EXPECT_EQ(mismatches, 0u) << first;
+    }
   }
 }
 

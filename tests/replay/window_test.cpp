@@ -195,6 +195,87 @@ TEST_F(ReplayWindow, F8SavesWhatChamberSimReproducesAndPlaybackEndsThere) {
   EXPECT_TRUE(Replay_CsvText(replay.log, options.steps) == csv);
 }
 
+// A ball that joined before step J is in the state of step J and after, and
+// not in the state of step J - 1. A rewind to each of those, resumed and saved,
+// keeps the ball in the replay exactly when it was in the state kept, and
+// chamber-sim reproduces the saved trajectory: for a ball shot with B, and
+// for one a played-back file adds.
+TEST_F(ReplayWindow, ARewindAroundTheStepABallJoinedKeepsItOnlyFromThatStep) {
+  auto restart = [&] {
+    Sandbox_Destroy();
+    sandbox = SandboxState();
+    instruments = InstrumentsState();
+    replay = ReplayWindowState();
+  };
+  // Pauses, rewinds to the state of step `to`, resumes for a few steps
+  // (until the end, in playback), pauses and saves.
+  auto rewindResumeAndSave = [&](std::uint64_t to) {
+    if (!Instruments_Paused()) tap({'P'});
+    for (int i = 0; i < 100 && current() > to; ++i) tap({','});
+    ASSERT_EQ(current(), to);
+    tap({'P'});
+    for (int i = 0; i < 8 && !Instruments_Paused(); ++i) frame({GLFW_KEY_LEFT});
+    for (int i = 0; i < 100 && Replay_Playing() && !Instruments_Paused(); ++i) frame({});
+    if (!Instruments_Paused()) tap({'P'});
+    tap({GLFW_KEY_F8});
+  };
+  auto saved = [&](unsigned number, SimOptions* options) {
+    std::string error;
+    const std::string base = Replay_BaseName(number);
+    ASSERT_TRUE(SimOptions_ParseFile(base + ".txt", options, &error)) << error;
+    ASSERT_TRUE(SimOptions_Check(*options, &error)) << error;
+    EXPECT_TRUE(readFile(base + ".csv") == simulate(*options, rooms)) << "chamber-sim's CSV";
+  };
+
+  // The session played back below: a ball shot after a few steps.
+  for (int i = 0; i < 12; ++i) frame({GLFW_KEY_UP});
+  tap({'B'});
+  for (int i = 0; i < 12; ++i) frame({GLFW_KEY_RIGHT});
+  tap({'P'});
+  tap({GLFW_KEY_F8});
+  SimOptions recorded;
+  saved(1, &recorded);
+  ASSERT_EQ(recorded.extraBodies.size(), 1u);
+  const std::uint64_t joined = recorded.extraBodies[0].step;
+  ASSERT_GT(joined, 5u);
+
+  unsigned next = 2;
+  for (bool playback : {false, true})
+    for (int offset : {-1, 0, 1}) {
+      SCOPED_TRACE(std::string(playback ? "played back" : "shot") + ", rewound to the join step " +
+                   std::to_string(offset));
+      std::uint64_t join = joined;
+      if (playback) {
+        play(readFile("replay-0001.txt"));
+        runUntilPaused();
+        ASSERT_EQ(current(), recorded.steps);
+      } else {
+        restart();
+        start();
+        for (int i = 0; i < 7; ++i) frame({GLFW_KEY_UP});
+        tap({'B'});
+        ASSERT_EQ(replay.log.joined.size(), 1u);
+        join = replay.log.joined[0].step;
+        for (int i = 0; i < 6; ++i) frame({GLFW_KEY_DOWN});
+      }
+      const std::uint64_t to = join + offset;
+      rewindResumeAndSave(to);
+      SimOptions options;
+      saved(next++, &options);
+      // A played-back file brings its ball back when the rewind lost it.
+      const std::size_t balls = playback || to >= join ? 1 : 0;
+      ASSERT_EQ(options.extraBodies.size(), balls);
+      if (balls > 0) {
+        EXPECT_EQ(options.extraBodies[0].step, join);
+      }
+      EXPECT_EQ(sandbox.world.objects.size(), 1 + balls);
+      if (playback) {
+        const std::string csv = readFile(Replay_BaseName(next - 1) + ".csv");
+        EXPECT_TRUE(csv == readFile("replay-0001.csv")) << "the file's own trajectory";
+      }
+    }
+}
+
 TEST_F(ReplayWindow, AtTheEndOfAReplayPAndOGoOnLive) {
   play("--steps 40\n--push 0.052,0,0@5:30\n--body 0.3,0.5,0,0,0,0@10\n");
   runUntilPaused();
