@@ -138,7 +138,7 @@ TEST_F(ChamberSim, AnOptionsFileErrorNamesTheLine) {
   EXPECT_EQ(r.status, 2);
   EXPECT_TRUE(r.lines.empty());
   EXPECT_EQ(r.errors, "chamber-sim: " + argsPath + ":3: cannot open container file '" + ctrPath +
-                          ".gone'\n");
+                          ".gone': No such file or directory\n");
 }
 
 TEST_F(ChamberSim, BadInputIsOneLineAndExitCodeTwo) {
