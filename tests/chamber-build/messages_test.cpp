@@ -104,8 +104,10 @@ TEST_F(ChamberBuildMessages, CommandLineAndFileFaultsNameThemselves) {
       {"--describe", 2, "chamber-build: --describe needs a container file", true},
       {"missing.txt out", 1, "chamber-build: cannot read missing.txt: No such file or directory", false},
       {"a-directory out", 1, "chamber-build: cannot read a-directory: Is a directory", false},
-      {"--describe missing.ctr", 1, "chamber-build: cannot read missing.ctr: No such file or directory", false},
-      {"--describe a-directory", 1, "chamber-build: cannot read a-directory: Is a directory", false},
+      {"--describe missing.ctr", 1,
+       "chamber-build: cannot open container file 'missing.ctr': No such file or directory", false},
+      {"--describe a-directory", 1, "chamber-build: cannot read container file 'a-directory': Is a directory",
+       false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments);

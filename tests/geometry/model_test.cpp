@@ -193,6 +193,39 @@ TEST_F(ModelFiles, FaceLinesFollowTheReadingRules) {
   }
 }
 
+// Face lines that give fewer triangles than their corners ask for are
+// counted, the first one's line and reason kept, without changing what is
+// read (the reading rules above still hold).
+TEST_F(ModelFiles, ShortFaceLinesAreCountedWithTheFirstOnesLineAndReason) {
+  struct Case {
+    const char* what;
+    std::string lines;  // after the 11 lines of kPrelude
+    std::string says;   // ShortFaceLinesText, empty for none
+  } cases[] = {
+      {"plain triangles and quads", "f 1 2 3\nf 1 2 3 4\nf 1//1 2//2 3//3 4//4", ""},
+      {"a face of too few corners asks for nothing", "f 1 2\nf", ""},
+      {"an empty corner that still leaves the asked triangle", "f 1  2 3", ""},
+      {"two blanks between corners", "f 1 2 3\nf 1  2  3  4", "m.obj: 1 face line not fully read (first at line 13: two blanks in a row)"},
+      {"a blank before the first corner", "f  1 2 3", "m.obj: 1 face line not fully read (first at line 12: two blanks in a row)"},
+      {"more than four corners, counted per line",
+       "f 1 2 3 4 5\nf 1 2 3\nf 5 4 3 2 1\nf -1 -2 -3 -4 -5",
+       "m.obj: 3 face lines not fully read (first at line 12: more than four corners)"},
+      {"a corner that names no vertex", "f 0 1 2\nf 1 2 -9", "m.obj: 2 face lines not fully read (first at line 12: a corner names no vertex)"},
+      {"tabs between corners", "f\t1\t2\t3\nf 1\t2\t3", "m.obj: 2 face lines not fully read (first at line 12: a tab between corners)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Model model;
+    ASSERT_TRUE(model.Load(Write("m.obj", std::string(kPrelude) + c.lines + "\n")));
+    EXPECT_EQ(ShortFaceLinesText(model), c.says);
+  }
+  // A reload starts the count again.
+  Model model;
+  ASSERT_TRUE(model.Load(Write("m.obj", std::string(kPrelude) + "f 1 2 3 4 5\n")));
+  ASSERT_TRUE(model.Load(Write("n.obj", std::string(kPrelude) + "f 1 2 3\n")));
+  EXPECT_EQ(ShortFaceLinesText(model), "");
+}
+
 // More vertex lines: how numbers read, as atof reads them.
 TEST_F(ModelFiles, VertexLinesFollowTheReadingRules) {
   const float inf = INFINITY;

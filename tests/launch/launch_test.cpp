@@ -65,6 +65,8 @@ TEST(LaunchArguments, RejectedCommandLinesSayWhy) {
       {{"--replay", ""}, "option '--replay' needs a file name"},
       {{"a", "b"}, "more than one directory given ('a' and 'b')"},
       {{""}, "empty directory name"},
+      {{"--replay", "a.txt", "--replay", "b.txt"},
+       "option '--replay' given twice ('a.txt' and 'b.txt'): a window plays one replay"},
   };
   for (const Case& c : cases) {
     const Parsed parsed = parse(c.arguments);

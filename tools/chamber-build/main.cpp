@@ -78,15 +78,18 @@ int Usage() {
 }
 
 int Describe(const std::string& path) {
-  std::string bytes;
-  if (!ReadOrSay(path, bytes)) return 1;
   // The program's own reader judges the file, so that its problems are
   // named as the program and chamber-sim name them.
   Veruruve::Physics::PhysicsWorld world;
-  const ContainerLoadReport report =
-      Containers_LoadMemory(world, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+  const ContainerLoadReport report = Containers_Load(world, path.c_str());
   Veruruve::Physics::destroyContainers(world);
   const std::string problem = Containers_Problem(report, path);
+  if (!report.opened || report.readError) {
+    std::fprintf(stderr, "chamber-build: %s\n", problem.c_str());
+    return 1;
+  }
+  std::string bytes;
+  if (!ReadOrSay(path, bytes)) return 1;
   std::vector<chamber::ContainerRoom> rooms;
   std::string reason;
   if (!chamber::ReadContainerFile(bytes, rooms, reason) || report.facesSkipped > 0) {
