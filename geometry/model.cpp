@@ -120,6 +120,24 @@ void Reserve(std::vector<T>& list, size_t extra) {
   PrepareForFilling(list.data() + list.size(), extra * sizeof(T), Filling::kFromTheStart);
 }
 
+// The line feeds in [begin, end), eight bytes at a time: the first short
+// face line may lie tens of megabytes into a file.
+int64_t CountLineFeeds(const char* begin, const char* end) {
+  constexpr uint64_t kFeeds = 0x0a0a0a0a0a0a0a0aull, kLow7 = 0x7f7f7f7f7f7f7f7full;
+  int64_t count = 0;
+  const char* p = begin;
+  for (; end - p >= 8; p += 8) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    const uint64_t x = word ^ kFeeds;  // a zero byte where a line feed was
+    // The high bit of each byte set exactly where x has a zero byte.
+    const uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);
+    count += __builtin_popcountll(zero);
+  }
+  for (; p < end; ++p) count += *p == '\n';
+  return count;
+}
+
 // What keeps a face line that gave fewer triangles than its corners ask for
 // from giving them all, or null when it asks for no more than it gave.
 // tokens starts after "f "; corners are the words between blanks and tabs.
@@ -228,9 +246,24 @@ bool Model::LoadOBJ(const std::string& path) {
     const char* reason = ShortFaceReason(cornersBegin, lineEnd, given);
     if (!reason) return;
     if (shortFaceLines.lines++ == 0) {
-      shortFaceLines.firstLine = 1 + std::count(text.begin(), line, '\n');
+      shortFaceLines.firstLine = 1 + CountLineFeeds(text.begin(), line);
       shortFaceLines.firstReason = reason;
     }
+  };
+  // A face line of the general reading; rest is where its tokens after the
+  // fourth corner start. The common cases are told without a second look at
+  // the line: every corner read gave its triangles and nothing follows
+  // (complete; a tab inside one of its three or four words goes unseen
+  // here), or both triangles came and a fifth corner follows (short, and its
+  // reason is needed only for the first).
+  auto noteFaceLine = [&](const char* line, const char* cornersBegin, const char* lineEnd, size_t given, bool quad,
+                          const char* rest) {
+    if (rest >= lineEnd && given == (quad ? 2u : 1u)) return;
+    if (given == 2 && rest < lineEnd && *rest != ' ' && shortFaceLines.lines > 0) {
+      ++shortFaceLines.lines;
+      return;
+    }
+    noteShortFace(line, cornersBegin, lineEnd, given);
   };
 
   LineCursor lines(text.begin(), textEnd);
@@ -277,12 +310,15 @@ bool Model::LoadOBJ(const std::string& path) {
     if (length == 1 && *b == 'f') {
       Corner c[4];
       const size_t vertexCount = vertices.size(), normalCount = normals.size(), before = triangles.size();
+      const char* const cornersBegin = e < lineEnd ? e + 1 : lineEnd;
       if (NextCorner(tokens, vertexCount, normalCount, c[0]) && NextCorner(tokens, vertexCount, normalCount, c[1]) &&
           NextCorner(tokens, vertexCount, normalCount, c[2])) {
         const bool quad = NextCorner(tokens, vertexCount, normalCount, c[3]);
         addFace(c, quad);
+        noteFaceLine(line, cornersBegin, lineEnd, triangles.size() - before, quad, tokens.at);
+      } else {
+        noteShortFace(line, cornersBegin, lineEnd, 0);
       }
-      noteShortFace(line, e < lineEnd ? e + 1 : lineEnd, lineEnd, triangles.size() - before);
     } else if ((length == 1 && *b == 'v') || (length == 2 && b[0] == 'v' && b[1] == 'n')) {
       vec3f value;
       if (tokens.nextFloat(value.x) && tokens.nextFloat(value.y) && tokens.nextFloat(value.z))
