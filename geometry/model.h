@@ -33,8 +33,13 @@ struct Material {
 
 // Face lines that gave fewer triangles than their corners ask for (a face
 // of n corners asks for n - 2): two blanks in a row leave an empty corner,
-// only the first four corners are read, a corner may name no vertex. The
-// reading is not changed by this count, only told about.
+// only the first four corners are read, a corner may name no vertex (0, a
+// negative index reaching before the first vertex, no number). The reading
+// is not changed by this count, only told about. Faces naming a vertex
+// beyond the end of the file's list are dropped once the whole file is read
+// and are not counted here.
+// A tab inside one of the three or four words of an otherwise complete line
+// goes unseen.
 struct ShortFaceLines {
   int64_t lines = 0;       // how many
   int64_t firstLine = 0;   // the first one's line number, from 1
