@@ -63,7 +63,7 @@ std::string Launch_HelpText() {
          "  DIRECTORY      run in this directory, as if started in it\n"
          "  --replay FILE  play a recorded session (replay-NNNN.txt) in the window;\n"
          "                 a relative FILE is found in DIRECTORY\n"
-         "  --help         this text\n"
+         "  --help, -h     this text\n"
          "  --version      the version\n"
          "\n" +
          Launch_KeyTable();
