@@ -6,6 +6,7 @@
 #include "core/core.h"
 #include "instruments/instruments.h"
 #include "platform/platform.h"
+#include "sandbox/notices.h"
 #include "sandbox/sandbox.h"
 
 CoreState core;
@@ -36,7 +37,8 @@ void Core_Initialize() {
   Core_InitializeGL();
   Core_InitializeDebugValues();
   Core_LogMessage("Core_Initialize_Fonts");
-  Font_Create(10, "vera.ttf");
+  Notices_Clear();
+  if (!Font_Create(10, "vera.ttf")) Notices_FontFailed("vera.ttf");
   Core_ResetFrameTimer();
   // frames and framesPerSecond carry over; Core_ReopenWindow zeroes them.
   core.fps.windowStart = 0;

@@ -120,7 +120,56 @@ void Reserve(std::vector<T>& list, size_t extra) {
   PrepareForFilling(list.data() + list.size(), extra * sizeof(T), Filling::kFromTheStart);
 }
 
+// The line feeds in [begin, end), eight bytes at a time: the first short
+// face line may lie tens of megabytes into a file.
+int64_t CountLineFeeds(const char* begin, const char* end) {
+  constexpr uint64_t kFeeds = 0x0a0a0a0a0a0a0a0aull, kLow7 = 0x7f7f7f7f7f7f7f7full;
+  int64_t count = 0;
+  const char* p = begin;
+  for (; end - p >= 8; p += 8) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    const uint64_t x = word ^ kFeeds;  // a zero byte where a line feed was
+    // The high bit of each byte set exactly where x has a zero byte.
+    const uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);
+    count += __builtin_popcountll(zero);
+  }
+  for (; p < end; ++p) count += *p == '\n';
+  return count;
+}
+
+// What keeps a face line that gave fewer triangles than its corners ask for
+// from giving them all, or null when it asks for no more than it gave.
+// tokens starts after "f "; corners are the words between blanks and tabs.
+const char* ShortFaceReason(const char* begin, const char* end, size_t trianglesGiven) {
+  size_t corners = 0;
+  bool emptyCorner = false, tab = false;
+  for (const char* p = begin; p < end;) {
+    if (*p == ' ' || *p == '\t') {
+      tab = tab || *p == '\t';
+      // A blank at the start, or after another, leaves an empty corner.
+      if (*p == ' ' && (p == begin || p[-1] == ' ') && p + 1 < end) emptyCorner = true;
+      ++p;
+      continue;
+    }
+    ++corners;
+    while (p < end && *p != ' ' && *p != '\t') ++p;
+  }
+  if (corners < 3 || corners - 2 <= trianglesGiven) return nullptr;
+  if (tab) return "a tab between corners";
+  if (emptyCorner) return "two blanks in a row";
+  if (corners > 4) return "more than four corners";
+  return "a corner names no vertex";
+}
+
 }  // namespace
+
+std::string ShortFaceLinesText(const Model& model) {
+  const ShortFaceLines& s = model.shortFaceLines;
+  if (s.lines == 0) return "";
+  return model.name + ": " + std::to_string(s.lines) + (s.lines == 1 ? " face line" : " face lines") +
+         " not fully read (first at line " + std::to_string(s.firstLine) + ": " + s.firstReason + ")";
+}
 
 void SplitString(const std::string& text, const std::string& delimiters,
                  std::vector<std::string>& tokens) {
@@ -136,6 +185,7 @@ void SplitString(const std::string& text, const std::string& delimiters,
 
 void Model::Clear() {
   triangleCount = 0;
+  shortFaceLines = ShortFaceLines();
   vertices.clear();
   triangles.clear();
   normals.clear();
@@ -190,6 +240,32 @@ bool Model::LoadOBJ(const std::string& path) {
     }
   };
 
+  // Only lines off the fast path can be short; the first one's number is
+  // counted when it is found.
+  auto noteShortFace = [&](const char* line, const char* cornersBegin, const char* lineEnd, size_t given) {
+    const char* reason = ShortFaceReason(cornersBegin, lineEnd, given);
+    if (!reason) return;
+    if (shortFaceLines.lines++ == 0) {
+      shortFaceLines.firstLine = 1 + CountLineFeeds(text.begin(), line);
+      shortFaceLines.firstReason = reason;
+    }
+  };
+  // A face line of the general reading; rest is where its tokens after the
+  // fourth corner start. The common cases are told without a second look at
+  // the line: every corner read gave its triangles and nothing follows
+  // (complete; a tab inside one of its three or four words goes unseen
+  // here), or both triangles came and a fifth corner follows (short, and its
+  // reason is needed only for the first).
+  auto noteFaceLine = [&](const char* line, const char* cornersBegin, const char* lineEnd, size_t given, bool quad,
+                          const char* rest) {
+    if (rest >= lineEnd && given == (quad ? 2u : 1u)) return;
+    if (given == 2 && rest < lineEnd && *rest != ' ' && shortFaceLines.lines > 0) {
+      ++shortFaceLines.lines;
+      return;
+    }
+    noteShortFace(line, cornersBegin, lineEnd, given);
+  };
+
   LineCursor lines(text.begin(), textEnd);
   while (lines.at < textEnd && !lines.stopped) {
     // Most lines of a large file are plain vertex, normal and face lines:
@@ -223,17 +299,26 @@ bool Model::LoadOBJ(const std::string& path) {
     const char* e = line;
     while (e < lineEnd && *e != ' ' && static_cast<size_t>(e - b) <= kLongestKeyword) ++e;
     const size_t length = static_cast<size_t>(e - b);
+    // "f" and a tab is no keyword: the line is ignored.
+    if (b[0] == 'f' && b + 1 < lineEnd && b[1] == '\t') {
+      noteShortFace(line, b + 1, lineEnd, 0);
+      continue;
+    }
     if (length > kLongestKeyword) continue;
     TokenCursor tokens{e < lineEnd ? e + 1 : lineEnd, lineEnd, ' '};
 
     if (length == 1 && *b == 'f') {
       Corner c[4];
-      const size_t vertexCount = vertices.size(), normalCount = normals.size();
-      if (!(NextCorner(tokens, vertexCount, normalCount, c[0]) && NextCorner(tokens, vertexCount, normalCount, c[1]) &&
-            NextCorner(tokens, vertexCount, normalCount, c[2])))
-        continue;
-      const bool quad = NextCorner(tokens, vertexCount, normalCount, c[3]);
-      addFace(c, quad);
+      const size_t vertexCount = vertices.size(), normalCount = normals.size(), before = triangles.size();
+      const char* const cornersBegin = e < lineEnd ? e + 1 : lineEnd;
+      if (NextCorner(tokens, vertexCount, normalCount, c[0]) && NextCorner(tokens, vertexCount, normalCount, c[1]) &&
+          NextCorner(tokens, vertexCount, normalCount, c[2])) {
+        const bool quad = NextCorner(tokens, vertexCount, normalCount, c[3]);
+        addFace(c, quad);
+        noteFaceLine(line, cornersBegin, lineEnd, triangles.size() - before, quad, tokens.at);
+      } else {
+        noteShortFace(line, cornersBegin, lineEnd, 0);
+      }
     } else if ((length == 1 && *b == 'v') || (length == 2 && b[0] == 'v' && b[1] == 'n')) {
       vec3f value;
       if (tokens.nextFloat(value.x) && tokens.nextFloat(value.y) && tokens.nextFloat(value.z))

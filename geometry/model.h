@@ -31,6 +31,21 @@ struct Material {
   float emissive[4] = {0, 0, 0, 1};  // "Ke"; alpha is always 1
 };
 
+// Face lines that gave fewer triangles than their corners ask for (a face
+// of n corners asks for n - 2): two blanks in a row leave an empty corner,
+// only the first four corners are read, a corner may name no vertex (0, a
+// negative index reaching before the first vertex, no number). The reading
+// is not changed by this count, only told about. Faces naming a vertex
+// beyond the end of the file's list are dropped once the whole file is read
+// and are not counted here.
+// A tab inside one of the three or four words of an otherwise complete line
+// goes unseen.
+struct ShortFaceLines {
+  int64_t lines = 0;       // how many
+  int64_t firstLine = 0;   // the first one's line number, from 1
+  const char* firstReason = "";  // and what is wrong with it
+};
+
 // A value type: copying a Model copies all of its arrays.
 struct Model {
   std::string name;            // the OBJ file name without its directory
@@ -39,6 +54,7 @@ struct Model {
   std::vector<Triangle> triangles;
   std::vector<vec3f> normals;
   std::vector<Material> materials;
+  ShortFaceLines shortFaceLines;  // of the last OBJ file loaded
 
   // Clears the model and loads path if it ends in ".obj" (lower case).
   // False for any other path and for an OBJ file that cannot be opened.
@@ -63,3 +79,8 @@ struct Model {
 // empty first token, and a trailing delimiter gives nothing.
 void SplitString(const std::string& text, const std::string& delimiters,
                  std::vector<std::string>& tokens);
+
+// One line for the user about a model's short face lines, "chamber.obj: 12
+// face lines not fully read (first at line 22: two blanks in a row)"; empty
+// when every face line gave its triangles.
+std::string ShortFaceLinesText(const Model& model);

@@ -28,6 +28,11 @@ bool Launch_ParseArguments(int argc, const char* const* argv, LaunchOptions& opt
         error = "option '--replay' needs a file name";
         return false;
       }
+      if (!options.replayPath.empty()) {
+        error = "option '--replay' given twice ('" + options.replayPath + "' and '" + argv[i + 1] +
+                "'): a window plays one replay";
+        return false;
+      }
       options.replayPath = argv[++i];
     } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
       error = "unknown option '" + argument + "'";

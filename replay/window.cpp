@@ -70,8 +70,7 @@ bool Replay_LoadPlayback(const std::string& path, std::string* error) {
   Veruruve::Physics::destroyContainers(rooms);
   if (!report.opened || report.readError) {
     const std::string where = options.ctrWhere.empty() ? path : options.ctrWhere;
-    *error = where + ": cannot " + (report.opened ? "read" : "open") + " container file '" +
-             options.ctrPath + "'";
+    *error = where + ": " + Containers_Problem(report, options.ctrPath);
     return false;
   }
   replay.playing = true;

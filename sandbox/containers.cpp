@@ -1,5 +1,6 @@
 #include "sandbox/containers.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -12,17 +13,25 @@ namespace {
 // Reads fields from a FILE, one read per field.
 struct FileSource {
   std::FILE* file;
-  bool read(void* out, std::size_t n) { return std::fread(out, 1, n, file) == n; }
+  std::size_t consumed = 0;  // bytes read so far
+  bool read(void* out, std::size_t n) {
+    const std::size_t got = std::fread(out, 1, n, file);
+    consumed += got;
+    return got == n;
+  }
 };
 
 struct MemorySource {
   const std::uint8_t* data;
   std::size_t left;
+  std::size_t consumed = 0;
   bool read(void* out, std::size_t n) {
     if (left < n) {
+      consumed += left;
       left = 0;
       return false;
     }
+    consumed += n;
     std::memcpy(out, data, n);
     data += n;
     left -= n;
@@ -98,7 +107,12 @@ ContainerLoadReport readRooms(PhysicsWorld& world, Source& in) {
   destroyContainers(world);
 
   std::uint32_t containerCount = 0;
-  if (!readU32(in, &containerCount)) return report;
+  if (!readU32(in, &containerCount)) {
+    report.empty = in.consumed == 0;
+    return report;
+  }
+  report.countRead = true;
+  report.roomsListed = containerCount;
   // A room is made only once its record header has been read, so a count
   // larger than the file holds neither allocates nor loops past the end.
   for (std::uint32_t k = 0; k < containerCount; ++k) {
@@ -120,7 +134,11 @@ ContainerLoadReport readRooms(PhysicsWorld& world, Source& in) {
       report.truncated = true;
       break;
     }
+    ++report.wholeRooms;
   }
+  // Only noted: whatever follows the rooms is not read.
+  std::uint8_t extra;
+  if (!report.truncated && in.read(&extra, 1)) report.trailingData = true;
   return report;
 }
 
@@ -134,20 +152,25 @@ ContainerLoadReport load(PhysicsWorld& world, Source& in) {
 
 }  // namespace
 
-void Game_File_Load_Containers(PhysicsWorld& world, const char* path) {
+ContainerLoadReport Game_File_Load_Containers(PhysicsWorld& world, const char* path) {
   std::printf("Game_File_Load_Containers\n");
-  Containers_Load(world, path);
+  return Containers_Load(world, path);
 }
 
 ContainerLoadReport Containers_Load(PhysicsWorld& world, const char* path) {
+  errno = 0;
   std::FILE* file = std::fopen(path, "rb");
   if (!file) {
+    ContainerLoadReport report;
+    report.systemError = errno;
     destroyContainers(world);
-    return ContainerLoadReport();
+    return report;
   }
   FileSource in{file};
+  errno = 0;
   ContainerLoadReport report = load(world, in);
   report.readError = std::ferror(file) != 0;
+  if (report.readError) report.systemError = errno;
   std::fclose(file);
   return report;
 }

@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "replay/replay.h"
 #include "sandbox/containers.h"
+#include "sandbox/notices.h"
 #include "sandbox/sandbox.h"
 
 using Veruruve::Physics::CollisionSphere;
@@ -40,7 +41,9 @@ void Sandbox_Initialize() {
   sandbox.modelList.clear();
   Sandbox_LoadTextures();
   // Replaces (and deletes) the rooms of an earlier cycle.
-  Game_File_Load_Containers(sandbox.world, Replay_ContainerPath());
+  const ContainerLoadReport rooms = Game_File_Load_Containers(sandbox.world, Replay_ContainerPath());
+  const std::string roomsProblem = Containers_Problem(rooms, Replay_ContainerPath());
+  if (!roomsProblem.empty()) Notices_Add(roomsProblem);
 
   // A reset starts with a fresh ball as entry 0, so the view and the arrow
   // keys follow it from the start position again; shot balls go with the
@@ -67,6 +70,8 @@ static void loadModels() {
   Model working;
   for (const std::string& name : noted) {
     working.Load(name);
+    const std::string shortFaces = ShortFaceLinesText(working);
+    if (!shortFaces.empty()) fprintf(stderr, "%s\n", shortFaces.c_str());
     sandbox.modelList.push_back(working);
   }
 }
@@ -166,6 +171,7 @@ void Sandbox_Render() {
   Core_Begin2D();
   Overlay_Draw();
   Instruments_DrawOverlay();
+  Notices_Draw();
   Core_End2D();
   Instruments_EndFrame();
 }

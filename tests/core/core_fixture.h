@@ -47,6 +47,23 @@ class CoreTest : public ::testing::Test {
 
   static bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
+  // A font and a container file of one room in the working directory, so
+  // that the start-up finds nothing to report about them.
+  static void writeChamberFiles() {
+    const char* font = getenv("CHAMBER_TEST_FONT");
+    ASSERT_EQ(symlink(font ? font : "/usr/share/fonts/truetype/ttf-bitstream-vera/Vera.ttf", "vera.ttf"), 0);
+    std::string bytes;
+    auto put = [&bytes](uint32_t v) {
+      for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
+    };
+    const uint32_t zero = 0, one = 0x3f800000, minusOne = 0xbf800000;
+    put(1);                                       // one room
+    put(zero), put(minusOne), put(zero), put(1);  // gravity down, one face
+    put(one), put(one), put(one), put(one), put(3), put(0);  // white, 3 corners, solid
+    for (uint32_t v : {zero, zero, zero, one, zero, zero, zero, one, zero}) put(v);
+    writeFile("0.ctr", bytes);
+  }
+
   // The display fields that the settings file holds.
   static void setDisplay(int width, int height, int bitDepth, int windowMode) {
     core.width = width;

@@ -102,6 +102,7 @@ TEST_F(CoreTest, ARefusedWindowNamesTheSizeModeAndSettingsFile) {
       {"800\n600\n16\n0\n", "chamber: the window asked for (800 x 600, mode 0, 16-bit colour)" + tail},
       {"640\n480\n32\n65537\n", ""},
   };
+  writeChamberFiles();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.settings);
     core = CoreState();
@@ -143,6 +144,7 @@ TEST_F(CoreTest, PassingDisplayFailuresAreRetriedAndLastingOnesExplained) {
        "chamber: cannot initialise the window library: " + refused + "\n"},
       {"window never opens", 0, 1000, false, "chamber: cannot open the window: " + refused + "\n"},
   };
+  writeChamberFiles();
   for (const DisplayFailureCase& c : cases) {
     SCOPED_TRACE(c.name);
     core = CoreState();

@@ -4,7 +4,7 @@ driven with xdotool. Usage: frame_test.py NAME (one test per run)."""
 import os
 import subprocess
 
-from harness import Session, expect, expect_equal, run_test
+from harness import Session, chamber_files, expect, expect_equal, run_test
 
 # Every label the program records in its message log. Other console lines
 # (progress lines of loaders, "Exporting Message Buffer", "Sandbox_Shutdown")
@@ -150,8 +150,9 @@ def test_mode_that_cannot_open():
 
 def test_no_display():
     # No X server at all: no window opens, and the program ends after its
-    # first frame through the normal path.
-    with Session(start=False) as s:
+    # first frame through the normal path. The chamber's files are there, so
+    # that the one line is about the window.
+    with Session(files=chamber_files(), start=False) as s:
         del s.env["DISPLAY"]
         s.start()
         expect_equal(s.wait_exit(), 0, "exit code")
@@ -168,7 +169,9 @@ def test_resets_while_clients_come_and_go():
     # Other X clients connecting and disconnecting at the moment of a reset
     # can make the display refuse the program's new connection for a moment;
     # no number of resets may end the program.
-    with Session(files={"config.dat": "1024\n768\n32\n65537\n"}) as s:
+    files = chamber_files()
+    files["config.dat"] = "1024\n768\n32\n65537\n"
+    with Session(files=files) as s:
         s.wait_for_count("Core_MainLoop", 1)
         churn = subprocess.Popen(
             ["sh", "-c", "for i in 1 2; do (while :; do xdotool getmouselocation >/dev/null 2>&1; done) & done; wait"],

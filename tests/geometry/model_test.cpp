@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
+
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -190,6 +193,80 @@ TEST_F(ModelFiles, FaceLinesFollowTheReadingRules) {
     ASSERT_TRUE(model.Load(Write("m.obj", std::string(kPrelude) + c.lines + "\n")));
     EXPECT_EQ(model.vertices.size(), 5u);
     ExpectTriangles(model, c.triangles);
+  }
+}
+
+// Face lines that give fewer triangles than their corners ask for are
+// counted, the first one's line and reason kept, without changing what is
+// read (the reading rules above still hold).
+TEST_F(ModelFiles, ShortFaceLinesAreCountedWithTheFirstOnesLineAndReason) {
+  struct Case {
+    const char* what;
+    std::string lines;  // after the 11 lines of kPrelude
+    std::string says;   // ShortFaceLinesText, empty for none
+  } cases[] = {
+      {"plain triangles and quads", "f 1 2 3\nf 1 2 3 4\nf 1//1 2//2 3//3 4//4", ""},
+      {"a face of too few corners asks for nothing", "f 1 2\nf", ""},
+      {"an empty corner that still leaves the asked triangle", "f 1  2 3", ""},
+      {"two blanks between corners", "f 1 2 3\nf 1  2  3  4", "m.obj: 1 face line not fully read (first at line 13: two blanks in a row)"},
+      {"a blank before the first corner", "f  1 2 3", "m.obj: 1 face line not fully read (first at line 12: two blanks in a row)"},
+      {"more than four corners, counted per line",
+       "f 1 2 3 4 5\nf 1 2 3\nf 5 4 3 2 1\nf -1 -2 -3 -4 -5",
+       "m.obj: 3 face lines not fully read (first at line 12: more than four corners)"},
+      {"a corner that names no vertex", "f 0 1 2\nf 1 2 -9", "m.obj: 2 face lines not fully read (first at line 12: a corner names no vertex)"},
+      {"tabs between corners", "f\t1\t2\t3\nf 1\t2\t3", "m.obj: 2 face lines not fully read (first at line 12: a tab between corners)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Model model;
+    ASSERT_TRUE(model.Load(Write("m.obj", std::string(kPrelude) + c.lines + "\n")));
+    EXPECT_EQ(ShortFaceLinesText(model), c.says);
+  }
+  // A reload starts the count again.
+  Model model;
+  ASSERT_TRUE(model.Load(Write("m.obj", std::string(kPrelude) + "f 1 2 3 4 5\n")));
+  ASSERT_TRUE(model.Load(Write("n.obj", std::string(kPrelude) + "f 1 2 3\n")));
+  EXPECT_EQ(ShortFaceLinesText(model), "");
+}
+
+// The count decides most lines without looking at them whole; here it is
+// compared with the plain rule, line by line: a face line is short when its
+// blank-separated words ask for more triangles (words - 2) than loading that
+// line alone gives.
+TEST_F(ModelFiles, ShortFaceLinesCountAsThePlainRuleCountsThem) {
+  std::mt19937 random(11);
+  const std::vector<std::string> words = {"1", "2", "3", "4", "5", "-1", "-3", "0", "1//2", "2/1/1", "x", ""};
+  auto randomLine = [&] {
+    std::string line = "f";
+    const int count = std::uniform_int_distribution<int>(0, 7)(random);
+    for (int i = 0; i < count; ++i) line += " " + words[random() % words.size()];
+    if (random() % 4 == 0) line += " ";
+    return line;
+  };
+  auto triangles = [&](const std::string& line) {
+    Model model;
+    EXPECT_TRUE(model.Load(Write("one.obj", std::string(kPrelude) + line + "\n")));
+    return model.triangles.size();
+  };
+  for (int file = 0; file < 40; ++file) {
+    std::string text = kPrelude;
+    int64_t expected = 0, firstLine = 0;
+    for (int i = 0; i < 25; ++i) {
+      const std::string line = randomLine();
+      std::vector<std::string> tokens;
+      SplitString(line.substr(1), " ", tokens);
+      const int64_t corners = std::count_if(tokens.begin(), tokens.end(), [](const std::string& t) { return !t.empty(); });
+      if (corners >= 3 && static_cast<size_t>(corners - 2) > triangles(line)) {
+        ++expected;
+        if (firstLine == 0) firstLine = 12 + i;
+      }
+      text += line + "\n";
+    }
+    SCOPED_TRACE(text);
+    Model model;
+    ASSERT_TRUE(model.Load(Write("m.obj", text)));
+    EXPECT_EQ(model.shortFaceLines.lines, expected);
+    EXPECT_EQ(model.shortFaceLines.firstLine, firstLine);
   }
 }
 

@@ -65,6 +65,8 @@ TEST(LaunchArguments, RejectedCommandLinesSayWhy) {
       {{"--replay", ""}, "option '--replay' needs a file name"},
       {{"a", "b"}, "more than one directory given ('a' and 'b')"},
       {{""}, "empty directory name"},
+      {{"--replay", "a.txt", "--replay", "b.txt"},
+       "option '--replay' given twice ('a.txt' and 'b.txt'): a window plays one replay"},
   };
   for (const Case& c : cases) {
     const Parsed parsed = parse(c.arguments);
@@ -78,6 +80,7 @@ TEST(LaunchHelp, StartsWithTheUsageAndListsEveryKey) {
   const std::string help = Launch_HelpText();
   EXPECT_EQ(help.rfind(Launch_UsageText(), 0), 0u);
   EXPECT_NE(help.find(Launch_KeyTable()), std::string::npos);
+  EXPECT_NE(help.find("--help, -h "), std::string::npos) << "the short form is named";
   for (const char* key : {"ESC", "F9", "F11", "Alt + Enter", "Q", "F / S", "E / D", "R / W",
                           "left Ctrl", "Up / Down / Left / Right", "mouse"})
     EXPECT_NE(Launch_KeyTable().find(key), std::string::npos) << key;

@@ -41,9 +41,11 @@ class ChamberSim : public ::testing::Test {
     std::remove(errPath.c_str());
   }
 
-  SimRun run(const std::string& args) {
+  SimRun run(const std::string& args) { return runCommand(std::string(CHAMBER_SIM) + " " + args); }
+
+  SimRun runCommand(const std::string& commandLine) {
     SimRun r;
-    const std::string command = std::string(CHAMBER_SIM) + " " + args + " 2>" + errPath;
+    const std::string command = commandLine + " 2>" + errPath;
     FILE* out = popen(command.c_str(), "r");
     if (!out) return r;
     std::string text;
@@ -138,7 +140,7 @@ TEST_F(ChamberSim, AnOptionsFileErrorNamesTheLine) {
   EXPECT_EQ(r.status, 2);
   EXPECT_TRUE(r.lines.empty());
   EXPECT_EQ(r.errors, "chamber-sim: " + argsPath + ":3: cannot open container file '" + ctrPath +
-                          ".gone'\n");
+                          ".gone': No such file or directory\n");
 }
 
 TEST_F(ChamberSim, BadInputIsOneLineAndExitCodeTwo) {
@@ -206,6 +208,55 @@ TEST_F(ChamberSim, StatsGoToStandardErrorAndLeaveTheRowsAlone) {
   EXPECT_GT(median, 0);
   EXPECT_GE(p99, median);
   EXPECT_GT(load, 0);
+}
+
+// A container file's problem is one line on stderr, in the words
+// chamber-build --describe uses for the same file.
+TEST_F(ChamberSim, ContainerFileProblemsAreNamedAsChamberBuildNamesThem) {
+  const std::string cut = dir + "sim_" + tag + "_cut.ctr";
+  const std::vector<std::uint8_t> whole = ctr::encode({ctr::boxRoom({-1, 0, -1}, {1, 1, 1})});
+  ASSERT_TRUE(ctr::writeFile(cut, std::vector<std::uint8_t>(whole.begin(), whole.end() - 5)));
+  const struct {
+    std::string path;
+    int status;  // of chamber-sim
+    std::string problem;
+  } cases[] = {
+      {cut, 0, "container file '" + cut + "' is damaged: it ends after 0 whole rooms of the 1 it lists"},
+      {"/dev/null", 0, "container file '/dev/null' holds no rooms: the file is empty"},
+      {dir + "gone.ctr", 2, "cannot open container file '" + dir + "gone.ctr': No such file or directory"},
+      {"/", 2, "cannot read container file '/': Is a directory"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    const SimRun sim = run("--ctr " + c.path + " --steps 1");
+    EXPECT_EQ(sim.status, c.status);
+    EXPECT_EQ(sim.errors, "chamber-sim: " + std::string(c.status == 0 ? "warning: " : "") + c.problem + "\n");
+    const SimRun describe = runCommand(std::string(CHAMBER_BUILD) + " --describe " + c.path);
+    EXPECT_NE(describe.errors.find(c.problem), std::string::npos) << describe.errors;
+  }
+  std::remove(cut.c_str());
+  // A whole file says nothing.
+  EXPECT_EQ(run("--ctr " + ctrPath + " --steps 1").errors, "");
+}
+
+TEST_F(ChamberSim, VersionAndTheOptionsAnOptionsFileTakes) {
+  const SimRun version = run("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.lines, std::vector<std::string>{std::string("chamber-sim ") + CHAMBER_VERSION});
+  // --stats alone on its line, as on the command line.
+  const std::string argsPath = dir + "sim_" + tag + ".args";
+  const std::string text = "--ctr " + ctrPath + "\n--steps 3\n--stats\n";
+  ASSERT_TRUE(ctr::writeFile(argsPath, std::vector<std::uint8_t>(text.begin(), text.end())));
+  const SimRun stats = run("--args " + argsPath);
+  std::remove(argsPath.c_str());
+  EXPECT_EQ(stats.status, 0) << stats.errors;
+  EXPECT_EQ(stats.errors.rfind("stats: steps 3\n", 0), 0u) << stats.errors;
+  // An options file that is a directory says so.
+  const SimRun directory = run("--args /");
+  EXPECT_EQ(directory.status, 2);
+  EXPECT_EQ(directory.errors, "chamber-sim: cannot read options file '/': Is a directory\n");
+  const SimRun unknown = run("--bogus");
+  EXPECT_EQ(unknown.errors, "chamber-sim: unknown option '--bogus' (see --help)\n");
 }
 
 TEST(StepTimes, QuantilesByNearestRankWithinOnePercent) {

@@ -93,6 +93,54 @@ TEST(ContainerFile, EmptyFiles) {
   }
 }
 
+// Every kind of damage in the one wording the program and both tools use.
+TEST(ContainerFile, ProblemsAreNamedInOneWording) {
+  const std::vector<std::uint8_t> two = ctr::encode({ctr::boxRoom({-1, 0, -1}, {1, 1, 1}),
+                                                     ctr::boxRoom({1, 0, -1}, {3, 1, 1})});
+  std::vector<std::uint8_t> withPoorFaces = ctr::encode({ctr::boxRoom({-1, 0, -1}, {1, 1, 1})});
+  {
+    ctr::Room poor = ctr::boxRoom({-1, 0, -1}, {1, 1, 1});
+    poor.faces.push_back(ctr::Face());
+    poor.faces.push_back(ctr::Face());
+    poor.faces[6].vertices = {{0, 0, 0}, {1, 0, 0}};
+    withPoorFaces = ctr::encode({poor});
+  }
+  std::vector<std::uint8_t> trailing = two;
+  trailing.push_back(7);
+  const std::vector<std::uint8_t> zeroRooms = {0, 0, 0, 0};
+  const struct {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+    std::string says;
+  } cases[] = {
+      {"a whole file", two, ""},
+      {"no byte at all", {}, "container file 'c.ctr' holds no rooms: the file is empty"},
+      {"a room count of 0", zeroRooms, "container file 'c.ctr' holds no rooms"},
+      {"less than a room count", {1, 0}, "container file 'c.ctr' is damaged: it ends inside its room count, so it holds no rooms"},
+      {"cut inside the first room", std::vector<std::uint8_t>(two.begin(), two.begin() + 30),
+       "container file 'c.ctr' is damaged: it ends after 0 whole rooms of the 2 it lists"},
+      {"cut inside the second room", std::vector<std::uint8_t>(two.begin(), two.end() - 1),
+       "container file 'c.ctr' is damaged: it ends after 1 whole room of the 2 it lists"},
+      {"faces of fewer than three corners", withPoorFaces,
+       "container file 'c.ctr' is damaged: 2 faces have fewer than 3 corners and are left out"},
+      {"data after the last room", trailing,
+       "container file 'c.ctr' is damaged: data follows its last room (it lists 2 rooms)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Loaded l(c.bytes);
+    EXPECT_EQ(Containers_Problem(l.report, "c.ctr"), c.says);
+  }
+  // Files that cannot be read give the system's reason.
+  PhysicsWorld world;
+  ContainerLoadReport report = Containers_Load(world, "/nonexistent/c.ctr");
+  EXPECT_EQ(Containers_Problem(report, "/nonexistent/c.ctr"),
+            "cannot open container file '/nonexistent/c.ctr': No such file or directory");
+  report = Containers_Load(world, "/");
+  EXPECT_EQ(Containers_Problem(report, "/"), "cannot read container file '/': Is a directory");
+  destroyContainers(world);
+}
+
 TEST(ContainerFile, CountsAreNeverTrusted) {
   // Four billion rooms claimed, eight bytes of one given: nothing is made.
   // A loader that trusted the count would exhaust memory or run into the

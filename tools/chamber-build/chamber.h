@@ -33,7 +33,8 @@ struct Face {
 struct Room {
   std::string name;
   bool hasGravity = false;
-  vec3f gravity;  // as written; the program normalises it
+  vec3f gravity;  // of length exactly 1 (see UnitGravity) when hasGravity
+  int gravityLine = 0;
   std::vector<Face> faces;
   int material = -1;  // the room's default surface; -1: the chamber default
   int line = 0;
@@ -97,6 +98,25 @@ bool RoomContains(const Room& room, vec3f p, float slack = 0);
 
 // The shortest decimal text that reads back as the same float.
 std::string FloatText(float value);
+
+// How far UnitGravity looks from the rounded unit vector, in units in the
+// last place of each component.
+constexpr int kGravitySearchUlps = 4;
+
+// A float vector along direction whose length, as the program computes it
+// (single-precision square root of the sum of squares), is exactly 1: of
+// the floats within radius units in the last place of each non-zero
+// component of the rounded unit vector, the one closest in angle. False for
+// a zero or non-finite direction, and when no such vector lies that near.
+bool UnitGravity(vec3f direction, vec3f& unit, int radius = kGravitySearchUlps);
+
+// Whether the program uses a room gravity read from a container file: its
+// loader normalises it, and its step ignores a direction whose length is
+// then not exactly 1.
+bool GravityUsable(vec3f gravity);
+
+// Whether the ball's start position, (0, 0.5, 0), lies in some room.
+bool HoldsBallStart(const Chamber& chamber);
 
 // The unit normal of a face from its first three corners, (b - a) x (c - a).
 vec3f FaceNormal(const Face& face);

@@ -125,6 +125,12 @@ bool RoomContains(const Room& room, vec3f p, float slack) {
   return true;
 }
 
+bool HoldsBallStart(const Chamber& chamber) {
+  for (const Room& room : chamber.rooms)
+    if (RoomContains(room, vec3f(0, 0.5f, 0))) return true;
+  return false;
+}
+
 void CheckChamber(const Chamber& chamber, std::vector<Problem>& problems) {
   if (chamber.rooms.empty()) problems.push_back({0, "the chamber has no rooms"});
   const size_t before = problems.size();

@@ -131,9 +131,12 @@ std::string DescribeContainerFile(const std::vector<ContainerRoom>& rooms) {
       marked = marked || (face.colour[0] == 0 && face.colour[1] == 1 && face.colour[2] == 0 && face.colour[3] == 1);
     const vec3f g = room.gravity;
     out += "\nroom r" + std::to_string(r) + "\n";
-    if (marked && !(g.x == 0 && g.y == 0 && g.z == 0))
+    if (marked && !(g.x == 0 && g.y == 0 && g.z == 0)) {
       out += "  gravity " + FloatText(g.x) + " " + FloatText(g.y) + " " + FloatText(g.z) + "\n";
-    else
+      if (!GravityUsable(g))
+        out += "  # IGNORED: normalised, this direction's length is not exactly 1, so the program\n"
+               "  # gives this room no gravity (building this description again fixes that)\n";
+    } else
       out += "  gravity none\n";
     for (const ContainerFace& face : room.faces) {
       out += "  face";

@@ -86,6 +86,17 @@ class Parser {
     return false;
   }
 
+  // Three colour components from 0 to 1 starting at words_[at].
+  bool Colour(size_t at, float* rgb) {
+    if (!Numbers(at, 3, rgb)) return false;
+    for (int i = 0; i < 3; ++i)
+      if (!(rgb[i] >= 0 && rgb[i] <= 1)) {
+        Fail("colour components go from 0 to 1, and " + words_[at + static_cast<size_t>(i)] + " does not");
+        return false;
+      }
+    return true;
+  }
+
   // Reads n numbers starting at words_[at].
   bool Numbers(size_t at, size_t n, float* out) {
     if (words_.size() < at + n) {
@@ -112,7 +123,7 @@ class Parser {
       return Fail("write '" + words_[0] + " NAME RED GREEN BLUE'");
     if (FindMaterial(words_[1]) >= 0) return Fail("material '" + words_[1] + "' is defined twice");
     float rgb[3];
-    if (!Numbers(2, 3, rgb)) return;
+    if (!Colour(2, rgb)) return;
     chamber_.materials.push_back(Make(words_[1], rgb, light));
   }
 
@@ -148,7 +159,7 @@ class Parser {
       at += 1;
       return true;
     }
-    if (!Numbers(at, 3, rgb)) return false;
+    if (!Colour(at, rgb)) return false;
     if (light && rgb[0] + rgb[1] + rgb[2] <= 0) {
       Fail("a light needs a colour brighter than black");
       return false;
@@ -176,14 +187,24 @@ class Parser {
 
   void RoomStatement() {
     if (room_) Fail("room '" + room_->name + "' has no 'end'", room_->line);
-    room_ = nullptr;
-    if (words_.size() != 2 || !IsName(words_[1]))
-      return Fail("write 'room NAME' (a name of letters, digits, '_' and '-')");
-    for (const Room& r : chamber_.rooms)
-      if (r.name == words_[1]) return Fail("room '" + words_[1] + "' is defined twice");
-    chamber_.rooms.emplace_back();
-    room_ = &chamber_.rooms.back();
-    room_->name = words_[1];
+    // A room that cannot be added is still read, into a room of its own
+    // that is then dropped, so its statements give their own errors rather
+    // than one "outside a room" each.
+    const bool named = words_.size() == 2 && IsName(words_[1]);
+    bool twice = false;
+    for (const Room& r : chamber_.rooms) twice = twice || (named && r.name == words_[1]);
+    if (!named)
+      Fail("write 'room NAME' (a name of letters, digits, '_' and '-')");
+    else if (twice)
+      Fail("room '" + words_[1] + "' is defined twice");
+    if (!named || twice) {
+      dropped_ = Room();
+      room_ = &dropped_;
+    } else {
+      chamber_.rooms.emplace_back();
+      room_ = &chamber_.rooms.back();
+    }
+    room_->name = named ? words_[1] : "?";
     room_->line = line_;
     gravitySeen_ = false;
     boxFirstFace_ = -1;
@@ -203,8 +224,12 @@ class Parser {
     float g[3];
     if (words_.size() != 4) return Fail("write 'gravity X Y Z' or 'gravity none'");
     if (!Numbers(1, 3, g)) return;
-    room_->gravity = vec3f(g[0], g[1], g[2]);
+    room_->gravityLine = line_;
     room_->hasGravity = !(g[0] == 0 && g[1] == 0 && g[2] == 0);
+    if (room_->hasGravity && !UnitGravity(vec3f(g[0], g[1], g[2]), room_->gravity))
+      Fail("no float direction along gravity " + words_[1] + " " + words_[2] + " " + words_[3] +
+           " has length exactly 1, so the program would ignore the gravity of room '" + room_->name +
+           "': turn it slightly");
   }
 
   void BoxStatement() {
@@ -272,6 +297,7 @@ class Parser {
   std::vector<Problem>& problems_;
   Chamber chamber_;
   Room* room_ = nullptr;  // the room being read; rooms are not added meanwhile
+  Room dropped_;          // a room read only for its errors
   std::vector<std::string> words_;
   int line_ = 0;
   bool gravitySeen_ = false;

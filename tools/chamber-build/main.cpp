@@ -4,27 +4,46 @@
 //   DIRECTORY and its parents when they do not exist.
 // chamber-build --describe FILE.ctr
 //   Prints a container file as a description that builds it again.
-// chamber-build --help
-//   Prints the usage on standard output.
+// chamber-build --help | --version
+//   Prints the usage or the version on standard output.
 //
 // Exit codes: 0 done; 1 a file could not be read or written; 2 the
 // description (or container file) is wrong, or the command line is.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
+#include "sandbox/containers.h"
 #include "tools/chamber-build/chamber.h"
 
 namespace {
 
-bool ReadWhole(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  text = buffer.str();
-  return true;
+// Reads the file at path whole; false, with the system's reason in reason,
+// when it cannot.
+bool ReadWhole(const std::string& path, std::string& text, std::string& reason) {
+  errno = 0;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  char buffer[65536];
+  size_t n;
+  errno = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  const bool ok = !std::ferror(file);
+  if (!ok) reason = std::strerror(errno);
+  std::fclose(file);
+  return ok;
+}
+
+bool ReadOrSay(const std::string& path, std::string& text) {
+  std::string reason;
+  if (ReadWhole(path, text, reason)) return true;
+  std::fprintf(stderr, "chamber-build: cannot read %s: %s\n", path.c_str(), reason.c_str());
+  return false;
 }
 
 bool WriteWhole(const std::string& path, const std::string& text) {
@@ -39,7 +58,8 @@ bool WriteWhole(const std::string& path, const std::string& text) {
 const char kUsage[] =
     "usage: chamber-build DESCRIPTION [DIRECTORY]   write 0.ctr, chamber.obj, chamber.mtl\n"
     "       chamber-build --describe FILE.ctr       print a container file as a description\n"
-    "       chamber-build --help                    this text\n";
+    "       chamber-build --help                    this text\n"
+    "       chamber-build --version                 the version\n";
 
 // Creates directory and its parents when missing, as an output directory.
 bool MakeDirectory(const std::string& directory) {
@@ -58,32 +78,49 @@ int Usage() {
 }
 
 int Describe(const std::string& path) {
-  std::string bytes, reason;
-  if (!ReadWhole(path, bytes)) {
-    std::fprintf(stderr, "chamber-build: cannot read %s\n", path.c_str());
+  // The program's own reader judges the file, so that its problems are
+  // named as the program and chamber-sim name them.
+  Veruruve::Physics::PhysicsWorld world;
+  const ContainerLoadReport report = Containers_Load(world, path.c_str());
+  Veruruve::Physics::destroyContainers(world);
+  const std::string problem = Containers_Problem(report, path);
+  if (!report.opened || report.readError) {
+    std::fprintf(stderr, "chamber-build: %s\n", problem.c_str());
     return 1;
   }
+  std::string bytes;
+  if (!ReadOrSay(path, bytes)) return 1;
   std::vector<chamber::ContainerRoom> rooms;
-  if (!chamber::ReadContainerFile(bytes, rooms, reason)) {
-    std::fprintf(stderr, "%s: error: not a container file: %s\n", path.c_str(), reason.c_str());
+  std::string reason;
+  if (!chamber::ReadContainerFile(bytes, rooms, reason) || report.facesSkipped > 0) {
+    std::fprintf(stderr, "chamber-build: %s\n", problem.empty() ? reason.c_str() : problem.c_str());
     return 2;
   }
+  if (!problem.empty()) std::fprintf(stderr, "chamber-build: warning: %s\n", problem.c_str());
   std::fputs(chamber::DescribeContainerFile(rooms).c_str(), stdout);
   return 0;
 }
 
+std::string Count(size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 int Build(const std::string& path, std::string directory) {
   std::string text;
-  if (!ReadWhole(path, text)) {
-    std::fprintf(stderr, "chamber-build: cannot read %s\n", path.c_str());
-    return 1;
-  }
+  if (!ReadOrSay(path, text)) return 1;
   std::vector<chamber::Problem> problems;
   const chamber::Chamber chamber = chamber::ParseDescription(text, problems);
   if (problems.empty()) chamber::CheckChamber(chamber, problems);
-  for (const chamber::Problem& p : problems)
-    std::fprintf(stderr, "%s:%d: error: %s\n", path.c_str(), p.line, p.message.c_str());
+  for (const chamber::Problem& p : problems) {
+    if (p.line > 0)
+      std::fprintf(stderr, "%s:%d: error: %s\n", path.c_str(), p.line, p.message.c_str());
+    else
+      std::fprintf(stderr, "%s: error: %s\n", path.c_str(), p.message.c_str());
+  }
   if (!problems.empty()) return 2;
+  if (!chamber::HoldsBallStart(chamber))
+    std::fprintf(stderr, "%s: warning: no room holds the ball's start (0, 0.5, 0): the ball will float there\n",
+                 path.c_str());
 
   if (!MakeDirectory(directory)) return 1;
   if (!directory.empty() && directory.back() != '/') directory += '/';
@@ -97,9 +134,14 @@ int Build(const std::string& path, std::string directory) {
       ++faces;
       open += face.open ? 1 : 0;
     }
-  std::printf("chamber-build: %zu rooms, %zu faces (%zu open) from %s\n", chamber.rooms.size(), faces, open,
-              path.c_str());
+  std::printf("chamber-build: %s, %s (%zu open) from %s\n", Count(chamber.rooms.size(), "room", "rooms").c_str(),
+              Count(faces, "face", "faces").c_str(), open, path.c_str());
   return 0;
+}
+
+int Refuse(const std::string& message) {
+  std::fprintf(stderr, "chamber-build: %s\n", message.c_str());
+  return Usage();
 }
 
 }  // namespace
@@ -110,8 +152,18 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
-  if (args.size() == 2 && args[0] == "--describe") return Describe(args[1]);
-  if (args.size() >= 1 && args.size() <= 2 && !args[0].empty() && args[0][0] != '-')
-    return Build(args[0], args.size() == 2 ? args[1] : std::string());
-  return Usage();
+  if (args.size() == 1 && args[0] == "--version") {
+    std::printf("chamber-build %s\n", CHAMBER_VERSION);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
+  if (!args.empty() && args[0] == "--describe") {
+    if (args.size() == 2) return Describe(args[1]);
+    return Refuse(args.size() < 2 ? "--describe needs a container file" : "--describe takes one container file");
+  }
+  for (const std::string& arg : args)
+    if (arg.size() > 1 && arg[0] == '-') return Refuse("unknown option '" + arg + "'");
+  if (args.empty()) return Refuse("no description given");
+  if (args.size() > 2) return Refuse("more than a description and a directory given");
+  if (args[0].empty()) return Refuse("empty description name");
+  return Build(args[0], args.size() == 2 ? args[1] : std::string());
 }

@@ -51,27 +51,26 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::fputs(SimOptions_Usage(), stdout);
-    return 0;
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
+  if (options.version) {
+    std::printf("chamber-sim %s\n", CHAMBER_VERSION);
+    return std::fflush(stdout) == 0 ? 0 : 1;
   }
 
   PhysicsWorld world;
   const Clock::time_point loadStart = Clock::now();
   const ContainerLoadReport report = Containers_Load(world, options.ctrPath.c_str());
   const std::uint64_t loadNanoseconds = nanosecondsSince(loadStart);
+  const std::string problem = Containers_Problem(report, options.ctrPath);
   if (!report.opened || report.readError) {
     destroyContainers(world);
     // Named by the line that gave it, when it came from an options file.
-    std::fprintf(stderr, "chamber-sim: %s%scannot %s container file '%s'\n",
-                 options.ctrWhere.c_str(), options.ctrWhere.empty() ? "" : ": ",
-                 report.opened ? "read" : "open", options.ctrPath.c_str());
+    std::fprintf(stderr, "chamber-sim: %s%s%s\n", options.ctrWhere.c_str(),
+                 options.ctrWhere.empty() ? "" : ": ", problem.c_str());
     return 2;
   }
-  if (report.truncated || report.facesSkipped > 0)
-    std::fprintf(stderr,
-                 "chamber-sim: warning: '%s' is damaged (%s%u faces of fewer than 3 vertices "
-                 "skipped); simulating the %zu rooms it holds\n",
-                 options.ctrPath.c_str(), report.truncated ? "ends inside a record; " : "",
-                 report.facesSkipped, world.containers.size());
+  if (!problem.empty()) std::fprintf(stderr, "chamber-sim: warning: %s\n", problem.c_str());
 
   // The bodies are the world's objects, the ball first; deleted at the end.
   CollisionSphere* ball = Sandbox_MakeBall(options.start);

@@ -148,6 +148,7 @@ bool applyOption(const std::string& name, const std::string& value, const std::s
 }
 
 bool readWholeFile(const std::string& path, std::string* text, std::string* error) {
+  errno = 0;
   FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) {
     *error = "cannot open options file " + quoted(path) + ": " + std::strerror(errno);
@@ -156,6 +157,7 @@ bool readWholeFile(const std::string& path, std::string* text, std::string* erro
   char buffer[65536];
   std::size_t n;
   bool ok = true;
+  errno = 0;
   while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
     if (text->size() + n > kMaxFileBytes) {
       *error = "options file " + quoted(path) + " is too large";
@@ -165,7 +167,7 @@ bool readWholeFile(const std::string& path, std::string* text, std::string* erro
     text->append(buffer, n);
   }
   if (ok && std::ferror(file)) {
-    *error = "cannot read options file " + quoted(path);
+    *error = "cannot read options file " + quoted(path) + ": " + std::strerror(errno);
     ok = false;
   }
   std::fclose(file);
@@ -179,7 +181,7 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 const char* SimOptions_Usage() {
   return "usage: chamber-sim [--ctr FILE] [--steps N] [--start X,Y,Z] [--velocity X,Y,Z]\n"
          "                   [--push X,Y,Z[@FROM:TO]]... [--body X,Y,Z[,VX,VY,VZ][@S]]...\n"
-         "                   [--every N] [--stats] [--args FILE]... [--help]\n"
+         "                   [--every N] [--stats] [--args FILE]... [--help] [--version]\n"
          "Loads a container file, drops the ball and prints one CSV row per body and step:\n"
          "step,body,x,y,z,vx,vy,vz,gx,gy,gz,containers\n"
          "  --ctr FILE          container file (default 0.ctr)\n"
@@ -195,8 +197,10 @@ const char* SimOptions_Usage() {
          "  --stats             print on stderr at the end: steps, bodies, rooms, physics\n"
          "                      time per step (median, 99th percentile) and load time\n"
          "  --args FILE         read options from FILE, one per line, '#' comment lines;\n"
-         "                      options after it on the command line still apply\n"
-         "  --help              this text\n";
+         "                      options after it on the command line still apply; every\n"
+         "                      option but --args, --help and --version may be in it\n"
+         "  --help              this text\n"
+         "  --version           the version\n";
 }
 
 bool SimOptions_Parse(int argc, const char* const* argv, SimOptions* options, std::string* error) {
@@ -206,12 +210,16 @@ bool SimOptions_Parse(int argc, const char* const* argv, SimOptions* options, st
       options->help = true;
       continue;
     }
+    if (name == "--version") {
+      options->version = true;
+      continue;
+    }
     if (name == "--stats") {
       options->stats = true;
       continue;
     }
     if (!findOption(name)) {
-      *error = "unknown argument " + quoted(name) + " (see --help)";
+      *error = "unknown option " + quoted(name) + " (see --help)";
       return false;
     }
     if (i + 1 >= argc) {
@@ -256,6 +264,20 @@ bool SimOptions_ParseText(const std::string& text, const std::string& path, SimO
     const std::string name = line.substr(0, gap);
     while (gap < line.size() && isBlank(line[gap])) ++gap;
     const std::string value = line.substr(gap);
+    // The options without a value: --stats applies as on the command line;
+    // what --help and --version print belongs on the command line alone.
+    if (name == "--stats") {
+      if (!value.empty()) {
+        *error = where + ": --stats takes no value";
+        return false;
+      }
+      options->stats = true;
+      continue;
+    }
+    if (name == "--help" || name == "-h" || name == "--version") {
+      *error = where + ": " + name + " cannot be used inside an options file (it only prints, on the command line)";
+      return false;
+    }
     if (!findOption(name)) {
       *error = where + ": unknown option " + quoted(name);
       return false;

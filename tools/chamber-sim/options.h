@@ -36,6 +36,7 @@ struct SimOptions {
   std::uint64_t every = 1;           // print the rows of every Nth step (and the last)
   bool stats = false;                // timing summary on stderr at the end
   bool help = false;
+  bool version = false;
 };
 
 // Parses argv[1..argc-1]. On a bad argument returns false with a one-line
@@ -45,8 +46,9 @@ bool SimOptions_Parse(int argc, const char* const* argv, SimOptions* options, st
 
 // Reads the options file at path into options, on top of what they hold.
 // The file is untrusted input: any malformed line, unknown option or bad
-// value fails with "FILE:LINE: ..." in error. --args and --help are not
-// allowed inside a file.
+// value fails with "FILE:LINE: ..." in error. Every option of the command
+// line is allowed but --args, --help and --version; --stats stands alone on
+// its line.
 bool SimOptions_ParseFile(const std::string& path, SimOptions* options, std::string* error);
 
 // The same from the text of an options file; name stands for the file in

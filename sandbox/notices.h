@@ -1,0 +1,21 @@
+// Start-up notices: what is wrong with a file the program reads when it
+// starts (the font, the container file, the models). Each problem is said
+// once on standard error as it is found and, while text can be drawn, shown
+// in the bottom-left corner of the window, below the debug panel, until the
+// next start-up (F11). Without problems nothing is printed or drawn.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Forgets the notices of the last start-up.
+void Notices_Clear();
+// Prints "chamber: LINE" on standard error and keeps the line for the screen.
+void Notices_Add(const std::string& line);
+// The lines kept since the last Notices_Clear, oldest first.
+const std::vector<std::string>& Notices_Lines();
+// After a failed Font_Create of path: says why no (or not all) text shows.
+void Notices_FontFailed(const char* path);
+// In the overlay projection: the kept lines, one above the other, ending
+// at the window's bottom-left corner.
+void Notices_Draw();
