@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "replay/replay.h"
 #include "sandbox/sandbox.h"
+#include "tuning/tuning.h"
 
 using Veruruve::Physics::Volume;
 
@@ -51,6 +52,7 @@ void Instruments_Update() {
   if (pressed(GLFW_KEY_F12, downNow)) instruments.screenshotRequested = true;
   instruments.keysDown = std::move(downNow);
   Replay_Update();
+  Tuning_Update();
 }
 
 bool Instruments_Paused() { return instruments.paused; }

@@ -10,6 +10,7 @@
 #include "instruments/help.h"
 #include "instruments/instruments.h"
 #include "replay/replay.h"
+#include "tuning/tuning.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ void drawStatus() {
   // The rewind and replay step line goes under the instruments' own.
   std::vector<std::string> lines = Instruments_StatusLines();
   for (const std::string& line : Replay_StatusLines()) lines.push_back(line);
+  for (const std::string& line : Tuning_StatusLines()) lines.push_back(line);
   for (size_t i = 0; i < lines.size(); ++i)
     Font_Print(kMargin, kMargin + kLinePitch * static_cast<float>(i), lines[i].c_str(), kYellow);
 }
@@ -139,5 +141,6 @@ void Instruments_DrawOverlay() {
     drawPlots();
     glEnable(GL_LINE_SMOOTH);
   }
+  Tuning_DrawPanel();
   if (instruments.help) drawHelp();
 }

@@ -24,6 +24,12 @@ struct MousePosition {
   int x = 0, y = 0;  // window pixels
 };
 
+// Debug overlay's panel, placed by Overlay_Panel (below).
+struct OverlayPanel {
+  float halfWidth = 0, halfHeight = 0;  // pixels
+  float centreX = 0, centreY = 0;       // overlay pixels, y downwards
+};
+
 struct SandboxState {
   std::vector<std::string> directoryList;  // the working directory, in listing order
   std::vector<Model> modelList;            // every model loaded; entry 0 is drawn
@@ -36,6 +42,7 @@ struct SandboxState {
   Camera camera;
   mat4f cameraBasis;  // orientation of the camera frame; its translation stays 0
   MousePosition lastMouse;
+  OverlayPanel drawnPanel;  // where the last frame drew the debug panel
 };
 
 extern SandboxState sandbox;
@@ -55,6 +62,9 @@ void Sandbox_Render();
 // A new ball as the scene makes it: a CollisionSphere of mass 10 and radius
 // 0.02 at position, not rotated, gravity (0, -1, 0). The caller owns it.
 Veruruve::Physics::CollisionSphere* Sandbox_MakeBall(const vec3f& position);
+// The same with the mass and radius of the settings in force.
+Veruruve::Physics::CollisionSphere* Sandbox_MakeBall(const vec3f& position,
+                                                     const Veruruve::Tuning::Settings& settings);
 // Deletes the bodies and rooms, once the last cycle has ended.
 void Sandbox_Destroy();
 // The ball, entry 0 of the world's objects; null before the first start-up.
@@ -81,10 +91,6 @@ void Camera_PushDirections(const mat4f& basis, float yawDegrees, vec3f* forward,
 void Camera_AlignToGravity(mat4f& basis, const vec3f& gravity, float dt);
 
 // Debug overlay.
-struct OverlayPanel {
-  float halfWidth = 0, halfHeight = 0;  // pixels
-  float centreX = 0, centreY = 0;       // overlay pixels, y downwards
-};
 // The lines of the panel: the fixed ones, then this frame's hudLines.
 std::vector<std::string> Overlay_Lines();
 // Size and place of the panel for these lines in the current window.
