@@ -16,6 +16,7 @@ CHAMBER_PACKAGES=(
   libtinyobjloader-dev
   libpng-dev libfast-float-dev x11-xserver-utils x11-xkb-utils
   dpkg-dev
+  libssl-dev
 )
 
 # Prints the packages of CHAMBER_PACKAGES that are not installed.
