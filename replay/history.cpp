@@ -97,9 +97,11 @@ void restore(const WorldState& state, PhysicsWorld& world) {
 
 }  // namespace
 
-void History_NoteSettings(History& history, const Veruruve::Tuning::Settings& settings) {
+void History_NoteSettings(History& history, const PhysicsWorld& world) {
   if (history.count == 0) return;
-  history.slots[slotOf(history, history.current)].settings = settings;
+  for (const Volume* body : world.objects)
+    if (!dynamic_cast<const CollisionSphere*>(body)) return;
+  capture(world, history.slots[slotOf(history, history.current)]);
 }
 
 void History_Clear(History& history) {

@@ -66,9 +66,10 @@ std::uint64_t History_Oldest(const History& history);
 // it has more. Returns the steps actually moved.
 std::int64_t History_Move(History& history, Veruruve::Physics::PhysicsWorld& world,
                           std::int64_t delta);
-// The settings were changed at the state in view: they are in force from
-// it on, so going back to it later shows them.
-void History_NoteSettings(History& history, const Veruruve::Tuning::Settings& settings);
+// The world's settings were changed at the state in view (and with them,
+// maybe, its balls' mass and radius): the state is kept as the world is now,
+// so that going back to it later shows them.
+void History_NoteSettings(History& history, const Veruruve::Physics::PhysicsWorld& world);
 // Drops the states after the current one, as taking a step from a rewound
 // view must.
 void History_DiscardFuture(History& history);

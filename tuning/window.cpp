@@ -125,7 +125,7 @@ double now() { return core.frameTimer.total; }
 
 void Tuning_Apply(const Settings& settings) {
   Veruruve::Physics::applySettings(sandbox.world, settings);
-  History_NoteSettings(replay.history, settings);
+  History_NoteSettings(replay.history, sandbox.world);
 }
 
 void Tuning_Start() {

@@ -208,6 +208,21 @@ TEST_F(TuningWindow, RewindingPastAChangeShowsTheOldValuesAndResumingForgetsIt) 
   for (int i = 0; i < 5; ++i) frame({});
   EXPECT_EQ(settings().gravity, 0.02f);
   EXPECT_TRUE(replay.log.settingChanges.empty()) << "the later change is forgotten";
+
+  // A radius set in a rewound view stays with that state, balls and all.
+  for (int i = 0; i < 30; ++i) frame({});
+  tap({'P'});
+  tap({',', GLFW_KEY_LSHIFT});
+  for (int i = 0; i < 9; ++i) tap({GLFW_KEY_TAB});  // radius
+  tap({'='});
+  const float radius = settings().radius;
+  EXPECT_EQ(ball().radius, radius);
+  tap({',', GLFW_KEY_LSHIFT});
+
+  EXPECT_EQ(ball().radius, 0.02f);
+  tap({'.', GLFW_KEY_LSHIFT});
+  EXPECT_EQ(settings().radius, radius);
+  EXPECT_EQ(ball().radius, radius);
 }
 
 TEST_F(TuningWindow, ATunedSessionSavedWithF8IsReproducedBitForBit) {
