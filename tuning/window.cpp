@@ -133,9 +133,10 @@ void Tuning_Start() {
   tuningWindow.selected = 0;
   tuningWindow.watching = false;
   // A reset starts from the defaults and reads the file again; a replay
+  // (played again from its start by a reset, even after it was taken over)
   // takes its settings from its own file alone.
   Veruruve::Physics::applySettings(sandbox.world, Settings());
-  if (Replay_Playing()) return;
+  if (replay.playing) return;
   Settings read;
   if (readSettings(&read)) {
     reportChanges(Settings(), read);
@@ -167,7 +168,8 @@ void Tuning_Update() {
   if (pressed(GLFW_KEY_F5, downNow)) tuningWindow.panel = !tuningWindow.panel;
   if (tuningWindow.panel) {
     const bool fine = shiftHeld();
-    // A played-back session takes its settings from its file.
+    // A played-back session takes its settings from its file, until it is
+    // taken over.
     const bool changes = !Replay_Playing();
     if (pressed(GLFW_KEY_TAB, downNow)) changeSelected(fine ? -1 : 1);
     const bool raise = pressed('=', downNow) | pressed('+', downNow);
