@@ -35,7 +35,6 @@ OverlayPanel Overlay_Panel(const std::vector<std::string>& lines) {
 void Overlay_Draw() {
   const std::vector<std::string> lines = Overlay_Lines();
   const OverlayPanel panel = Overlay_Panel(lines);
-  sandbox.drawnPanel = panel;
   const float w = panel.halfWidth, h = panel.halfHeight;
 
   glPushMatrix();

@@ -24,12 +24,6 @@ struct MousePosition {
   int x = 0, y = 0;  // window pixels
 };
 
-// Debug overlay's panel, placed by Overlay_Panel (below).
-struct OverlayPanel {
-  float halfWidth = 0, halfHeight = 0;  // pixels
-  float centreX = 0, centreY = 0;       // overlay pixels, y downwards
-};
-
 struct SandboxState {
   std::vector<std::string> directoryList;  // the working directory, in listing order
   std::vector<Model> modelList;            // the models of this start-up; entry 0 is drawn
@@ -42,7 +36,6 @@ struct SandboxState {
   Camera camera;
   mat4f cameraBasis;  // orientation of the camera frame; its translation stays 0
   MousePosition lastMouse;
-  OverlayPanel drawnPanel;  // where the last frame drew the debug panel
 };
 
 extern SandboxState sandbox;
@@ -91,6 +84,10 @@ void Camera_PushDirections(const mat4f& basis, float yawDegrees, vec3f* forward,
 void Camera_AlignToGravity(mat4f& basis, const vec3f& gravity, float dt);
 
 // Debug overlay.
+struct OverlayPanel {
+  float halfWidth = 0, halfHeight = 0;  // pixels
+  float centreX = 0, centreY = 0;       // overlay pixels, y downwards
+};
 // The lines of the panel: the fixed ones, then this frame's hudLines.
 std::vector<std::string> Overlay_Lines();
 // Size and place of the panel for these lines in the current window.

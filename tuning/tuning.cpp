@@ -1,5 +1,6 @@
 #include "tuning/tuning.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -161,9 +162,17 @@ bool parseAssignment(const std::string& text, Change* change, std::string* error
 std::string formatValue(int setting, float value) {
   if (kTable[setting].integer) return std::to_string(static_cast<int>(value));
   char buffer[32];
-  for (int digits = 1; digits <= 9; ++digits) {
+  int digits = 1;
+  for (; digits < 9; ++digits) {
     std::snprintf(buffer, sizeof buffer, "%.*g", digits, static_cast<double>(value));
     if (std::strtof(buffer, nullptr) == value) break;
+  }
+  // Whole numbers and the like as people write them: 10, not 1e+01.
+  const double magnitude = std::fabs(static_cast<double>(value));
+  if (std::strchr(buffer, 'e') && magnitude >= 1 && magnitude < 1e9) {
+    const int whole = static_cast<int>(std::floor(std::log10(magnitude))) + 1;
+    std::snprintf(buffer, sizeof buffer, "%.*g", std::max(digits, whole),
+                  static_cast<double>(value));
   }
   return buffer;
 }
@@ -263,6 +272,11 @@ float steppedValue(int setting, float value, bool up, bool fine) {
     const double step = base * (fine ? 0.01 : 0.1);
     v += up ? step : -step;
   }
+  // Kept to six significant digits, so that ten steps up from 0.9 read
+  // 0.99 rather than the float next to it.
+  char rounded[32];
+  std::snprintf(rounded, sizeof rounded, "%.6g", v);
+  v = std::strtod(rounded, nullptr);
   if (v > info.highest) v = info.highest;
   if (v < info.lowest) v = info.lowest;
   // Mass and radius stop short of 0 (a step down by a share never reaches it).

@@ -148,6 +148,6 @@ std::vector<std::string> Tuning_PanelLines();
 // While the panel is hidden and some value differs from its default: the
 // one line that lists them.
 std::vector<std::string> Tuning_StatusLines();
-// In the overlay projection: the panel when it shows, clear of the debug
-// panel where the window leaves room.
+// In the overlay projection: the panel when it shows, in columns in the
+// strip under the debug panel (one column at the left in a narrow window).
 void Tuning_DrawPanel();

@@ -23,6 +23,9 @@ namespace {
 
 constexpr float kMargin = 10;     // pixels from the window's edges
 constexpr float kLinePitch = 20;  // pixels, as in the debug panel
+// The strip under the debug panel, and the lines it holds per column.
+constexpr float kStripHeight = 100;
+constexpr std::size_t kRowsInStrip = 4;
 // A settings file is a few lines; anything this large is not one.
 constexpr long kMaxFileBytes = 1 << 20;
 
@@ -172,7 +175,10 @@ void Tuning_Update() {
     // taken over.
     const bool changes = !Replay_Playing();
     if (pressed(GLFW_KEY_TAB, downNow)) changeSelected(fine ? -1 : 1);
-    const bool raise = pressed('=', downNow) | pressed('+', downNow);
+    // Both keys are looked at, so that each is remembered as down.
+    const bool equalsKey = pressed('=', downNow);
+    const bool plusKey = pressed('+', downNow);
+    const bool raise = equalsKey || plusKey;
     if (raise && changes) adjustSelected(true, fine);
     if (pressed('-', downNow) && changes) adjustSelected(false, fine);
     if (pressed(GLFW_KEY_BACKSPACE, downNow) && changes) resetSelected();
@@ -183,7 +189,7 @@ void Tuning_Update() {
 }
 
 std::vector<std::string> Tuning_PanelLines() {
-  std::vector<std::string> lines = {"Physics settings (* changed)"};
+  std::vector<std::string> lines = {"Physics (F5):"};
   const Settings& settings = sandbox.world.settings;
   for (int s = 0; s < kSettingCount; ++s) {
     std::string line = s == tuningWindow.selected ? "> " : "  ";
@@ -208,33 +214,44 @@ std::vector<std::string> Tuning_StatusLines() {
 void Tuning_DrawPanel() {
   if (!tuningWindow.panel) return;
   const std::vector<std::string> lines = Tuning_PanelLines();
-  int widest = 0;
-  for (const std::string& line : lines) widest = std::max(widest, Font_TextWidth(line.c_str()));
-  const float width = static_cast<float>(widest) + 2 * kMargin;
-  const float height = kLinePitch * static_cast<float>(lines.size()) + kMargin;
+  const float windowWidth = static_cast<float>(static_cast<unsigned>(core.width));
   const float windowHeight = static_cast<float>(static_cast<unsigned>(core.height));
-  // The bottom-left corner, unless the debug panel reaches there; then
-  // under the status lines at the top.
-  const OverlayPanel& debug = sandbox.drawnPanel;
-  const float left = kMargin;
-  float top = windowHeight - kMargin - height;
-  const auto clear = [&](float t) {
-    return left + width < debug.centreX - debug.halfWidth ||
-           t + height < debug.centreY - debug.halfHeight || t > debug.centreY + debug.halfHeight;
-  };
-  if (!clear(top) && clear(kMargin + 4 * kLinePitch)) top = kMargin + 4 * kLinePitch;
+  // The debug panel always ends 100 pixels above the window's bottom: the
+  // strip below it takes the lines in columns of four, read down the
+  // columns. A window too narrow for them gets one column at the left.
+  std::vector<float> columnWidths;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i % kRowsInStrip == 0) columnWidths.push_back(0);
+    const float width = static_cast<float>(Font_TextWidth(lines[i].c_str())) + 2 * kMargin;
+    columnWidths.back() = std::max(columnWidths.back(), width);
+  }
+  float total = 0;
+  for (float w : columnWidths) total += w;
+  std::size_t rows = kRowsInStrip;
+  float left = kMargin, top = windowHeight - kStripHeight + kMargin / 2;
+  if (left + total > windowWidth - kMargin) {
+    rows = lines.size();
+    total = 0;
+    for (const std::string& line : lines)
+      total = std::max(total, static_cast<float>(Font_TextWidth(line.c_str())) + 2 * kMargin);
+    columnWidths.assign(1, total);
+    top = windowHeight - kMargin - kLinePitch * static_cast<float>(rows) - kMargin / 2;
+  }
+  const float height = kLinePitch * static_cast<float>(rows) + kMargin / 2;
   glColor4f(0, 0, 0, 0.75f);
   glBegin(GL_QUADS);
   glVertex2f(left, top);
   glVertex2f(left, top + height);
-  glVertex2f(left + width, top + height);
-  glVertex2f(left + width, top);
+  glVertex2f(left + total, top + height);
+  glVertex2f(left + total, top);
   glEnd();
   const float white[4] = {1, 1, 1, 1};
   const float yellow[4] = {1, 1, 0.3f, 1};
+  float x = left;
   for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0 && i % rows == 0) x += columnWidths[i / rows - 1];
     const bool selected = i == static_cast<std::size_t>(tuningWindow.selected) + 1;
-    Font_Print(left + kMargin, top + kMargin / 2 + kLinePitch * static_cast<float>(i),
+    Font_Print(x + kMargin, top + kMargin / 4 + kLinePitch * static_cast<float>(i % rows),
                lines[i].c_str(), i == 0 || selected ? yellow : white);
   }
 }

@@ -114,6 +114,9 @@ TEST(FormatValue, ShortestTextThatReadsBackAsTheSameFloat) {
   EXPECT_EQ(formatValue(kGravity, 0.03f), "0.03");
   EXPECT_EQ(formatValue(kRestitution, 0.175f), "0.175");
   EXPECT_EQ(formatValue(kPasses, 7), "7");
+  EXPECT_EQ(formatValue(kSpin, 10), "10");
+  EXPECT_EQ(formatValue(kMass, 1000000), "1000000");
+  EXPECT_EQ(formatValue(kMass, 0.001f), "0.001");
   EXPECT_EQ(formatExact(kGravity, 0.03f), "0.0299999993");
   EXPECT_EQ(formatExact(kPasses, 7), "7");
   // Every float in a range reads back from both forms.
@@ -209,9 +212,10 @@ TEST(SteppedValue, TenAndOnePercentStepsWithinTheRange) {
       {kPasses, 1, false, false, 1},
       {kPasses, 64, true, false, 64},
       {kMass, 10, false, false, 9},
+      {kTangential, 0.9f, true, false, 0.99f},
   };
   for (const Case& c : cases)
-    EXPECT_FLOAT_EQ(steppedValue(c.setting, c.value, c.up, c.fine), c.expected)
+    EXPECT_EQ(steppedValue(c.setting, c.value, c.up, c.fine), c.expected)
         << settingInfo(c.setting).name << " " << c.value;
   // Mass and radius step down forever without reaching 0.
   float r = 0.02f;

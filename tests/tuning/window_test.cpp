@@ -118,13 +118,13 @@ TEST_F(TuningWindow, PanelKeysChangeTheSelectedValueAndF6SavesThem) {
   EXPECT_EQ(settings().gravity, 0.022f);
   EXPECT_EQ(Tuning_PanelLines()[1], "> gravity 0.022 *");
   tap({'-', GLFW_KEY_LSHIFT});
-  EXPECT_EQ(settings().gravity, static_cast<float>(0.022f - 0.022f * 0.01));
+  EXPECT_EQ(settings().gravity, 0.02178f);
   tap({GLFW_KEY_BACKSPACE});
   EXPECT_EQ(settings().gravity, 0.02f);
   // Shift+Tab from the first row wraps to the last: radius.
   tap({GLFW_KEY_TAB, GLFW_KEY_RSHIFT});
   tap({'+'});
-  EXPECT_EQ(settings().radius, static_cast<float>(0.02f + 0.02f * 0.1));
+  EXPECT_EQ(settings().radius, 0.022f);
   EXPECT_EQ(ball().radius, settings().radius) << "the ball takes the radius at once";
   tap({GLFW_KEY_TAB, GLFW_KEY_LSHIFT});  // mass
   tap({GLFW_KEY_TAB, GLFW_KEY_LSHIFT});  // passes
