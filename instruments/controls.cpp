@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "replay/replay.h"
 #include "sandbox/sandbox.h"
+#include "tuning/tuning.h"
 
 using Veruruve::Physics::Volume;
 
@@ -57,6 +58,7 @@ void Instruments_Update() {
   Instruments_UpdateOutsideView(pressed(GLFW_KEY_F7, downNow));
   instruments.keysDown = std::move(downNow);
   Replay_Update();
+  Tuning_Update();
 }
 
 bool Instruments_Paused() { return instruments.paused; }

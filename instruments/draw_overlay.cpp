@@ -12,6 +12,7 @@
 #include "instruments/overlay_layout.h"
 #include "sandbox/sandbox.h"
 #include "replay/replay.h"
+#include "tuning/tuning.h"
 
 namespace {
 
@@ -109,6 +110,7 @@ OverlayLayoutInput Instruments_OverlayLayoutInput() {
   // The rewind and replay step line goes under the instruments' own.
   input.statusLines = Instruments_StatusLines();
   for (const std::string& line : Replay_StatusLines()) input.statusLines.push_back(line);
+  for (const std::string& line : Tuning_StatusLines()) input.statusLines.push_back(line);
   if (instruments.plots) input.plotCount = kPlotCount;
   if (instruments.help) input.helpLines = Instruments_HelpLines();
   input.textWidth = textWidth;
@@ -141,5 +143,6 @@ void Instruments_DrawOverlay() {
     for (size_t i = 0; i < layout.plots.size(); ++i) drawPlot(kPlots[i], layout.plots[i]);
     glEnable(GL_LINE_SMOOTH);
   }
+  Tuning_DrawPanel();
   if (instruments.help) drawHelp(layout);
 }

@@ -15,7 +15,7 @@ int Instruments_ShotBallCount() {
 
 Volume* Instruments_ShootBall(const vec3f& position, const vec3f& velocity) {
   if (!Sandbox_Ball() || Instruments_ShotBallCount() >= kMaxShotBalls) return nullptr;
-  Volume* ball = Sandbox_MakeBall(position);
+  Volume* ball = Sandbox_MakeBall(position, sandbox.world.settings);
   ball->velocity = velocity;
   Veruruve::Physics::updateTransforms(*ball);
   sandbox.world.objects.push_back(ball);  // the scene deletes it with the others

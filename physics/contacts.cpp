@@ -44,7 +44,7 @@ bool CollisionBox::overlapsVolume(const Volume* other) const {
 }
 
 bool testSphereFace(const VolumeSphere& body, const CollisionBox& room, const CollisionFace& face,
-                    ContactInfo* contact) {
+                    ContactInfo* contact, const Tuning::Settings& settings) {
   if (face.flags == kOpenFace) return false;
   const vec3f& c = face.centroid;
   const vec3f& p = body.position;
@@ -55,7 +55,7 @@ bool testSphereFace(const VolumeSphere& body, const CollisionBox& room, const Co
   if (!(d < 0)) return false;
 
   const vec3f pen = d * n;  // points out of the room
-  const vec3f cp = ((q - c) + c) - 1.1f * pen;
+  const vec3f cp = ((q - c) + c) - settings.overcorrection * pen;
   if (room.containsPoint(cp.x, cp.y, cp.z)) {
     *contact = {n, pen, cp};
     return true;
@@ -82,19 +82,20 @@ bool testSphereFace(const VolumeSphere& body, const CollisionBox& room, const Co
 }
 
 bool testVertexFace(const VolumeBox& body, const vec3f& vertex, const CollisionFace& face,
-                    ContactInfo* contact) {
+                    ContactInfo* contact, const Tuning::Settings& settings) {
   if (face.flags == kOpenFace) return false;
   const vec3f& c = face.centroid;
   const vec3f w = transformPoint(body.worldTransform, vertex);
   const vec3f n = (c + face.normal) - c;
   const float d = dot(w - c, n);
   if (!(d < 0)) return false;
-  const vec3f correction = 1.1f * (d * n);
-  *contact = {n, correction, w - 1.1f * correction};
+  const vec3f correction = settings.overcorrection * (d * n);
+  *contact = {n, correction, w - settings.overcorrection * correction};
   return true;
 }
 
-bool testSphereSphere(const VolumeSphere& o, const VolumeSphere& p, ContactInfo* contact) {
+bool testSphereSphere(const VolumeSphere& o, const VolumeSphere& p, ContactInfo* contact,
+                      const Tuning::Settings& settings) {
   const float R = p.radius + o.radius;
   const vec3f diff = o.position - p.position;
   // One-sided early out; the distance test below decides.
@@ -104,7 +105,7 @@ bool testSphereSphere(const VolumeSphere& o, const VolumeSphere& p, ContactInfo*
   // the response changes no velocity.
   const vec3f n = dist > 0 ? diff * (1 / dist) : vec3f();
   if (!(dist < R)) return false;
-  const vec3f correction = (diff * (1 - dist / R)) * 1.1f;
+  const vec3f correction = (diff * (1 - dist / R)) * settings.overcorrection;
   *contact = {n, correction, o.position + normalised(diff) * o.radius};
   return true;
 }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "geometry/vector.h"
+#include "tuning/tuning.h"
 
 namespace Veruruve {
 namespace Physics {
@@ -165,7 +166,11 @@ struct PhysicsWorld {
   std::vector<Volume*> objects;
   // Contacts of the last contact pass that ran.
   std::vector<Contact> contacts;
-  // Contact passes run by the last step (0 to 4), for measurements.
+  // The constants the step runs with (defaults: the chamber's own).
+  // Change them through applySettings, which also sizes the balls.
+  Tuning::Settings settings;
+  // Contact passes run by the last step (0 to settings.passes), for
+  // measurements.
   int passes = 0;
   // Built by buildRoomIndex (the container loader calls it). The step uses
   // it only while it matches the container list it was built for (same
@@ -213,29 +218,41 @@ struct ContactInfo {
 // lines when the face's own contact point lies outside the room. Open faces
 // never touch.
 bool testSphereFace(const VolumeSphere& body, const CollisionBox& room, const CollisionFace& face,
-                    ContactInfo* contact);
+                    ContactInfo* contact,
+                    const Tuning::Settings& settings = Tuning::kDefaultSettings);
 // One vertex of a box body (from its shared vertex list, local coordinates)
 // against one face of a room.
 bool testVertexFace(const VolumeBox& body, const vec3f& vertex, const CollisionFace& face,
-                    ContactInfo* contact);
+                    ContactInfo* contact,
+                    const Tuning::Settings& settings = Tuning::kDefaultSettings);
 // Sphere o against sphere p; the normal points from p toward o.
-bool testSphereSphere(const VolumeSphere& o, const VolumeSphere& p, ContactInfo* contact);
+bool testSphereSphere(const VolumeSphere& o, const VolumeSphere& p, ContactInfo* contact,
+                      const Tuning::Settings& settings = Tuning::kDefaultSettings);
 
 // Responses to a contact: move the body out and change its velocity.
-void respondSphere(PhysicsObject& body, const vec3f& normal, const vec3f& correction);
+void respondSphere(PhysicsObject& body, const vec3f& normal, const vec3f& correction,
+                   const Tuning::Settings& settings = Tuning::kDefaultSettings);
 void respondBox(PhysicsObject& body, const vec3f& normal, const vec3f& correction,
-                const vec3f& worldVertex);
-void respondPair(PhysicsObject& o, PhysicsObject& p, const vec3f& normal, const vec3f& correction);
+                const vec3f& worldVertex,
+                const Tuning::Settings& settings = Tuning::kDefaultSettings);
+void respondPair(PhysicsObject& o, PhysicsObject& p, const vec3f& normal, const vec3f& correction,
+                 const Tuning::Settings& settings = Tuning::kDefaultSettings);
 
 // One integration step of unit length; ends with updateTransforms.
-void integrate(PhysicsObject& body);
+void integrate(PhysicsObject& body, const Tuning::Settings& settings = Tuning::kDefaultSettings);
 // worldTransform := translation(position) x orientation.matrix, after
 // refreshing the matrix from the quaternion.
 void updateTransforms(PhysicsObject& body);
 
-// Advances the world by one fixed step: broad phase and gravity, integration,
-// up to four contact passes, damping. A world without rooms is left as it is.
+// Advances the world by one fixed step with world.settings: broad phase and
+// gravity, integration, up to settings.passes contact passes, damping. A
+// world without rooms is left as it is.
 void stepPhysics(PhysicsWorld& world);
+
+// Puts settings in force from the next step: world.settings, and when the
+// mass or the radius changed, that mass or radius for every sphere of the
+// world (balls made later take them from the settings too).
+void applySettings(PhysicsWorld& world, const Tuning::Settings& settings);
 
 }  // namespace Physics
 }  // namespace Veruruve

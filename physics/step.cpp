@@ -7,15 +7,10 @@ namespace Veruruve {
 namespace Physics {
 namespace {
 
-constexpr float kGravityPerStep = 0.02f;
-constexpr float kHalf = 0.5f;
-constexpr float kDamping = -0.01f;
-constexpr int kMaxContactPasses = 4;
-
 // Candidate rooms of the body, and its gravity blended with theirs: the mean
 // of its own direction and every candidate's unit direction. Rooms whose
 // direction is not exactly of unit length (no gravity, or a bad file) are
-// left out.
+// left out. The gravity setting is the force per step along that mean.
 void broadPhase(PhysicsWorld& world, Volume& body) {
   body.containerIndices.clear();
   findRooms(world, body, &body.containerIndices);
@@ -31,7 +26,7 @@ void broadPhase(PhysicsWorld& world, Volume& body) {
     n += 1;
   }
   const vec3f average = sum / n;
-  body.force += kGravityPerStep * average;
+  body.force += world.settings.gravity * average;
   body.gravity = average;
 }
 
@@ -65,8 +60,8 @@ void resolvePairs(PhysicsWorld& world, PassState& state, std::uint32_t i) {
       // Pairs with a box body are skipped: only sphere against sphere is
       // defined (the grid holds spheres only).
       auto& p = static_cast<VolumeSphere&>(*world.objects[j]);
-      if (!testSphereSphere(ball, p, &contact)) continue;
-      respondPair(ball, p, contact.normal, contact.correction);
+      if (!testSphereSphere(ball, p, &contact, world.settings)) continue;
+      respondPair(ball, p, contact.normal, contact.correction, world.settings);
       world.contacts.push_back({contact.point, contact.correction, &ball, &p});
       const SphereGrid::Place place = state.grid.place[i];
       const std::uint64_t cell = state.grid.key[i];
@@ -94,9 +89,9 @@ void resolveBody(PhysicsWorld& world, PassState& state, std::uint32_t i) {
       for (const CollisionFace& face : room->collisionFaces) {
         if (face.flags == kOpenFace) continue;
         for (const vec3f& v : box.vertices) {
-          if (!testVertexFace(box, v, face, &contact)) continue;
+          if (!testVertexFace(box, v, face, &contact, world.settings)) continue;
           respondBox(box, contact.normal, contact.correction,
-                     transformPoint(box.worldTransform, v));
+                     transformPoint(box.worldTransform, v), world.settings);
           world.contacts.push_back({contact.point, contact.correction, body, room});
           noteResponse(world, state, i);
         }
@@ -109,8 +104,8 @@ void resolveBody(PhysicsWorld& world, PassState& state, std::uint32_t i) {
       CollisionBox* room = world.containers[k];
       for (const CollisionFace& face : room->collisionFaces) {
         if (face.flags == kOpenFace) continue;
-        if (!testSphereFace(ball, *room, face, &contact)) continue;
-        respondSphere(ball, contact.normal, contact.correction);
+        if (!testSphereFace(ball, *room, face, &contact, world.settings)) continue;
+        respondSphere(ball, contact.normal, contact.correction, world.settings);
         world.contacts.push_back({contact.point, contact.correction, body, room});
         noteResponse(world, state, i);
         moved = true;
@@ -136,8 +131,9 @@ void updateTransforms(PhysicsObject& body) {
   body.worldTransform = m;
 }
 
-void integrate(PhysicsObject& body) {
-  body.velocity += kHalf * (body.force / body.mass);
+void integrate(PhysicsObject& body, const Tuning::Settings& settings) {
+  const float share = settings.integration;
+  body.velocity += share * (body.force / body.mass);
   body.position += body.velocity;
   body.angularMomentum += body.torque;  // the accumulators are not cleared
 
@@ -155,10 +151,10 @@ void integrate(PhysicsObject& body) {
   body.angularVelocity = w;
 
   const quatf d = quatf(0, w.x, w.y, w.z) * q;
-  q.w = q.w + kHalf * d.w;
-  q.x = q.x + kHalf * d.x;
-  q.y = q.y + kHalf * d.y;
-  q.z = q.z + kHalf * d.z;
+  q.w = q.w + share * d.w;
+  q.x = q.x + share * d.x;
+  q.y = q.y + share * d.y;
+  q.z = q.z + share * d.z;
   const float mag = q.magnitude();
   if (mag > 0) {
     q.w /= mag;
@@ -175,7 +171,7 @@ void stepPhysics(PhysicsWorld& world) {
 
   for (Volume* body : world.objects) {
     broadPhase(world, *body);
-    integrate(*body);
+    integrate(*body, world.settings);
   }
 
   // Each response moves its body at once, so later tests of the same pass
@@ -200,15 +196,28 @@ void stepPhysics(PhysicsWorld& world) {
     world.stepContacts.insert(world.stepContacts.end(), world.contacts.begin(),
                               world.contacts.end());
     ++pass;
-    if (world.contacts.empty() || pass >= kMaxContactPasses) break;
+    if (world.contacts.empty() || pass >= world.settings.passes) break;
     planNextPass(state.visits, state.grid, state.pairs, world.objects);
   }
   world.passes = pass;
 
   // Damping for the next step; replaces whatever the passes added.
+  const float damping = -world.settings.damping;
   for (Volume* body : world.objects) {
-    body->force = kDamping * body->velocity;
-    body->torque = kDamping * body->angularMomentum;
+    body->force = damping * body->velocity;
+    body->torque = damping * body->angularMomentum;
+  }
+}
+
+void applySettings(PhysicsWorld& world, const Tuning::Settings& settings) {
+  const bool mass = settings.mass != world.settings.mass;
+  const bool radius = settings.radius != world.settings.radius;
+  world.settings = settings;
+  if (!mass && !radius) return;
+  for (Volume* body : world.objects) {
+    if (body->shape != Sphere) continue;
+    if (mass) body->mass = settings.mass;
+    if (radius) static_cast<VolumeSphere*>(body)->radius = settings.radius;
   }
 }
 

@@ -70,6 +70,7 @@ void capture(const PhysicsWorld& world, WorldState& state) {
     state.bodies[i] = *static_cast<const CollisionSphere*>(world.objects[i]);
   saveContacts(world, world.contacts, state.contacts);
   saveContacts(world, world.stepContacts, state.stepContacts);
+  state.settings = world.settings;
 }
 
 void restore(const WorldState& state, PhysicsWorld& world) {
@@ -89,9 +90,19 @@ void restore(const WorldState& state, PhysicsWorld& world) {
   }
   restoreContacts(state.contacts, world, world.contacts);
   restoreContacts(state.stepContacts, world, world.stepContacts);
+  // The bodies came back with their own mass and radius: the settings are
+  // put back as they were, not applied to them.
+  world.settings = state.settings;
 }
 
 }  // namespace
+
+void History_NoteSettings(History& history, const PhysicsWorld& world) {
+  if (history.count == 0) return;
+  for (const Volume* body : world.objects)
+    if (!dynamic_cast<const CollisionSphere*>(body)) return;
+  capture(world, history.slots[slotOf(history, history.current)]);
+}
 
 void History_Clear(History& history) {
   history.count = 0;

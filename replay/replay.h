@@ -35,6 +35,8 @@ struct SavedContact {
 // passes'). Rooms never change and are not kept.
 struct WorldState {
   std::vector<Veruruve::Physics::CollisionSphere> bodies;
+  // The settings in force for the step after this state.
+  Veruruve::Tuning::Settings settings;
   std::vector<SavedContact> contacts;
   std::vector<SavedContact> stepContacts;
 };
@@ -64,6 +66,10 @@ std::uint64_t History_Oldest(const History& history);
 // it has more. Returns the steps actually moved.
 std::int64_t History_Move(History& history, Veruruve::Physics::PhysicsWorld& world,
                           std::int64_t delta);
+// The world's settings were changed at the state in view (and with them,
+// maybe, its balls' mass and radius): the state is kept as the world is now,
+// so that going back to it later shows them.
+void History_NoteSettings(History& history, const Veruruve::Physics::PhysicsWorld& world);
 // Drops the states after the current one, as taking a step from a rewound
 // view must.
 void History_DiscardFuture(History& history);
@@ -104,13 +110,19 @@ struct SessionLog {
   std::vector<SimBody> joined;
   // Pushes added since the last step: they belong to the next one.
   std::vector<vec3f> pending;
+  // The settings at the start, each later change with the step it applied
+  // from, and the settings in force after those changes.
+  Veruruve::Tuning::Settings startSettings;
+  std::vector<SimSetting> settingChanges;
+  Veruruve::Tuning::Settings settings;
 };
 
 // Starts a session on the world as it is (its ball, entry 0); keeps maxRows.
 void SessionLog_Begin(SessionLog& log, const Veruruve::Physics::PhysicsWorld& world);
 // A push added to the ball's force for the coming step.
 void SessionLog_NotePush(SessionLog& log, const vec3f& force);
-// Just before a step: bodies beyond those of the last step joined now.
+// Just before a step: settings that differ from those in force were changed
+// now, and bodies beyond those of the last step joined now.
 void SessionLog_BeforeStep(SessionLog& log, const Veruruve::Physics::PhysicsWorld& world);
 // Just after a step: its rows and its pushes.
 void SessionLog_AfterStep(SessionLog& log, const Veruruve::Physics::PhysicsWorld& world);
@@ -165,6 +177,8 @@ struct ReplaySchedule {
   std::vector<std::size_t> active;      // indices of the pushes in range, ascending
   std::vector<SimBody> bodies;          // by step, then as given
   std::size_t nextBody = 0;
+  std::vector<SimSetting> settings;     // by step, then as given
+  std::size_t nextSetting = 0;
 };
 
 void ReplaySchedule_Start(ReplaySchedule& schedule, const SimOptions& options);
@@ -174,9 +188,11 @@ void ReplaySchedule_Pushes(ReplaySchedule& schedule, std::uint64_t step, std::ve
 void ReplaySchedule_Bodies(ReplaySchedule& schedule, std::uint64_t step,
                            std::vector<SimBody>* out);
 // Everything the schedule gives the world just before step, as chamber-sim
-// and the window's playback both feed it: the bodies that join (balls made
+// and the window's playback both feed it: the settings from that step, in
+// the order given (applySettings, one after the other), the bodies that join (balls made
 // like the ball, with their velocity, appended to world.objects in the order
-// they join; the caller deletes them with the world's other bodies), then the
+// they join, with the mass and radius in force; the caller deletes them with
+// the world's other bodies), then the
 // pushes, added one after the other to the force of the ball, entry 0.
 // pushes receives the pushes added, for a caller that records them.
 void ReplaySchedule_Feed(ReplaySchedule& schedule, std::uint64_t step,

@@ -21,6 +21,23 @@ bool exists(const std::string& path) {
   return lstat(path.c_str(), &info) == 0;
 }
 
+// The settings that differ from the defaults at the start, then every later
+// change with its step.
+std::string settingLines(const SessionLog& log, std::uint64_t steps) {
+  using namespace Veruruve::Tuning;
+  std::string text;
+  for (int s = 0; s < kSettingCount; ++s)
+    if (!isDefault(log.startSettings, s))
+      text += std::string("--set ") + settingInfo(s).name + "=" +
+              formatExact(s, settingValue(log.startSettings, s)) + "\n";
+  for (const SimSetting& change : log.settingChanges)
+    if (change.step <= steps)
+      text += std::string("--set ") + settingInfo(change.change.setting).name + "=" +
+              formatExact(change.change.setting, change.change.value) + "@" +
+              std::to_string(change.step) + "\n";
+  return text;
+}
+
 }  // namespace
 
 std::string Replay_OptionsText(const SessionLog& log, std::uint64_t steps,
@@ -34,6 +51,7 @@ std::string Replay_OptionsText(const SessionLog& log, std::uint64_t steps,
   text += "--steps " + std::to_string(steps) + "\n";
   text += "--start " + vector(log.start) + "\n";
   text += "--velocity " + vector(log.velocity) + "\n";
+  text += settingLines(log, steps);
   for (const SimPush& push : Replay_PushRuns(log, steps))
     text += "--push " + vector(push.force) + "@" + std::to_string(push.from) + ":" +
             std::to_string(push.to) + "\n";

@@ -18,6 +18,9 @@ void ReplaySchedule_Start(ReplaySchedule& schedule, const SimOptions& options) {
   schedule.bodies = options.extraBodies;
   std::stable_sort(schedule.bodies.begin(), schedule.bodies.end(),
                    [](const SimBody& a, const SimBody& b) { return a.step < b.step; });
+  schedule.settings = options.settings;
+  std::stable_sort(schedule.settings.begin(), schedule.settings.end(),
+                   [](const SimSetting& a, const SimSetting& b) { return a.step < b.step; });
 }
 
 void ReplaySchedule_Pushes(ReplaySchedule& schedule, std::uint64_t step, std::vector<vec3f>* out) {
@@ -47,10 +50,17 @@ void ReplaySchedule_Bodies(ReplaySchedule& schedule, std::uint64_t step,
 
 void ReplaySchedule_Feed(ReplaySchedule& schedule, std::uint64_t step,
                          Veruruve::Physics::PhysicsWorld& world, std::vector<vec3f>* pushes) {
+  while (schedule.nextSetting < schedule.settings.size() &&
+         schedule.settings[schedule.nextSetting].step <= step) {
+    const Veruruve::Tuning::Change& change = schedule.settings[schedule.nextSetting++].change;
+    Veruruve::Tuning::Settings next = world.settings;
+    Veruruve::Tuning::setSettingValue(next, change.setting, change.value);
+    Veruruve::Physics::applySettings(world, next);
+  }
   std::vector<SimBody> joining;
   ReplaySchedule_Bodies(schedule, step, &joining);
   for (const SimBody& body : joining) {
-    Veruruve::Physics::CollisionSphere* ball = Sandbox_MakeBall(body.position);
+    Veruruve::Physics::CollisionSphere* ball = Sandbox_MakeBall(body.position, world.settings);
     ball->velocity = body.velocity;
     world.objects.push_back(ball);
   }

@@ -20,12 +20,27 @@ std::size_t knownBodies(const SessionLog& log) {
 
 bool sameBits(const vec3f& a, const vec3f& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
+// Keeps the setting changes of the first steps; the settings in force are
+// then those at the start with the changes kept.
+void keepSettingChanges(SessionLog& log, std::uint64_t steps) {
+  std::vector<SimSetting> kept;
+  log.settings = log.startSettings;
+  for (const SimSetting& setting : log.settingChanges) {
+    if (setting.step > steps) continue;
+    kept.push_back(setting);
+    Veruruve::Tuning::setSettingValue(log.settings, setting.change.setting, setting.change.value);
+  }
+  log.settingChanges.swap(kept);
+}
+
 }  // namespace
 
 void SessionLog_Begin(SessionLog& log, const PhysicsWorld& world) {
   const std::size_t maxRows = log.maxRows;
   log = SessionLog();
   log.maxRows = maxRows;
+  log.startSettings = world.settings;
+  log.settings = world.settings;
   if (!world.objects.empty()) {
     log.start = world.objects[0]->position;
     log.velocity = world.objects[0]->velocity;
@@ -39,6 +54,13 @@ void SessionLog_NotePush(SessionLog& log, const vec3f& force) {
 void SessionLog_BeforeStep(SessionLog& log, const PhysicsWorld& world) {
   if (log.full) return;
   const std::uint64_t step = SessionLog_Steps(log) + 1;
+  for (int changed : Veruruve::Tuning::changedSettings(log.settings, world.settings)) {
+    SimSetting setting;
+    setting.change = {changed, Veruruve::Tuning::settingValue(world.settings, changed)};
+    setting.step = step;
+    log.settingChanges.push_back(setting);
+  }
+  log.settings = world.settings;
   for (std::size_t i = knownBodies(log); i < world.objects.size(); ++i) {
     SimBody body;
     body.position = world.objects[i]->position;
@@ -56,6 +78,7 @@ void SessionLog_AfterStep(SessionLog& log, const PhysicsWorld& world) {
     // Bodies that joined for this step never got a row.
     while (!log.joined.empty() && log.joined.back().step > SessionLog_Steps(log))
       log.joined.pop_back();
+    keepSettingChanges(log, SessionLog_Steps(log));
     return;
   }
   log.pushes.insert(log.pushes.end(), log.pending.begin(), log.pending.end());
@@ -81,6 +104,7 @@ void SessionLog_Truncate(SessionLog& log, std::uint64_t steps) {
   for (const SimBody& body : log.joined)
     if (body.step <= steps) kept.push_back(body);
   log.joined.swap(kept);
+  keepSettingChanges(log, steps);
 }
 
 std::uint64_t SessionLog_Steps(const SessionLog& log) { return log.rowsEnd.size(); }

@@ -4,12 +4,17 @@
 using Veruruve::Physics::CollisionSphere;
 
 CollisionSphere* Sandbox_MakeBall(const vec3f& position) {
+  return Sandbox_MakeBall(position, Veruruve::Tuning::kDefaultSettings);
+}
+
+CollisionSphere* Sandbox_MakeBall(const vec3f& position,
+                                  const Veruruve::Tuning::Settings& settings) {
   CollisionSphere* ball = new CollisionSphere();
-  ball->mass = 10.0f;
+  ball->mass = settings.mass;
   ball->position = position;
   // Unit radius first, whatever the class default, then the ball's size.
   ball->normalise();
-  ball->scale(0.02f);
+  ball->scale(settings.radius);
   ball->orientation.w = 1;
   ball->orientation.x = 0;
   ball->orientation.y = 0;

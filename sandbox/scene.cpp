@@ -11,6 +11,7 @@
 #include "sandbox/containers.h"
 #include "sandbox/notices.h"
 #include "sandbox/sandbox.h"
+#include "tuning/tuning.h"
 
 using Veruruve::Physics::CollisionSphere;
 using Veruruve::Physics::PhysicsObject;
@@ -49,7 +50,8 @@ void Sandbox_Initialize() {
   // keys follow it from the start position again; shot balls go with the
   // rest, and every instrument starts off again.
   destroyBodies();
-  sandbox.world.objects.push_back(Sandbox_MakeBall(vec3f(0, 0.5f, 0)));
+  Tuning_Start();
+  sandbox.world.objects.push_back(Sandbox_MakeBall(vec3f(0, 0.5f, 0), sandbox.world.settings));
   Instruments_Reset();
   Replay_BeginSession();
 }

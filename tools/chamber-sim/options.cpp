@@ -28,6 +28,8 @@ const KnownOption kOptions[] = {
     {"--body", "X,Y,Z or X,Y,Z,VX,VY,VZ, optionally @STEP with STEP >= 1"},
     {"--args", nullptr},
     {"--every", "a whole number from 1"},
+    {"--set", nullptr},
+    {"--settings", nullptr},
 };
 
 const KnownOption* findOption(const std::string& name) {
@@ -106,6 +108,47 @@ bool parseBody(const std::string& text, SimBody* body) {
   return parseCount(text.substr(at + 1), &body->step) && body->step >= 1;
 }
 
+bool readWholeFile(const std::string& path, std::string* text, std::string* error,
+                   const char* kind);
+
+// "NAME=VALUE" or "NAME=VALUE@STEP" with STEP >= 1.
+bool parseSet(const std::string& text, SimSetting* setting, std::string* error) {
+  const std::size_t at = text.find('@');
+  if (!Veruruve::Tuning::parseAssignment(text.substr(0, at), &setting->change, error))
+    return false;
+  setting->text = text;
+  if (at == std::string::npos) return true;
+  if (!parseCount(text.substr(at + 1), &setting->step) || setting->step < 1) {
+    *error = "bad step " + quoted(text.substr(at + 1)) + " (a whole number from 1)";
+    return false;
+  }
+  return true;
+}
+
+// A settings file: its lines as settings from step 1, in line order.
+bool readSettingsFile(const std::string& path, const std::string& where, SimOptions* options,
+                      std::string* error) {
+  std::string text, why;
+  std::vector<Veruruve::Tuning::Change> changes;
+  if (!readWholeFile(path, &text, &why, "settings")) {
+    *error = why;
+    return false;
+  }
+  if (!Veruruve::Tuning::parseSettingsLines(text, &changes, &why)) {
+    *error = quoted(path) + " " + why;
+    return false;
+  }
+  for (const Veruruve::Tuning::Change& change : changes) {
+    SimSetting setting;
+    setting.change = change;
+    setting.where = where;
+    setting.text = std::string(Veruruve::Tuning::settingInfo(change.setting).name) + "=" +
+                   Veruruve::Tuning::formatValue(change.setting, change.value);
+    options->settings.push_back(setting);
+  }
+  return true;
+}
+
 // One option with its value; where is "FILE:LINE" for a line of an options
 // file, empty on the command line.
 bool applyOption(const std::string& name, const std::string& value, const std::string& where,
@@ -133,6 +176,17 @@ bool applyOption(const std::string& name, const std::string& value, const std::s
     ok = parseBody(value, &body);
     body.where = where;
     options->extraBodies.push_back(body);
+  } else if (name == "--set" || name == "--settings") {
+    std::string why;
+    SimSetting setting;
+    setting.where = where;
+    if (name == "--set" ? parseSet(value, &setting, &why)
+                        : readSettingsFile(value, where, options, &why)) {
+      if (name == "--set") options->settings.push_back(setting);
+      return true;
+    }
+    *error = prefix + name + ": " + why;
+    return false;
   } else if (name == "--args") {
     if (!where.empty()) {
       *error = prefix + "--args cannot be used inside an options file";
@@ -147,11 +201,13 @@ bool applyOption(const std::string& name, const std::string& value, const std::s
   return ok;
 }
 
-bool readWholeFile(const std::string& path, std::string* text, std::string* error) {
+bool readWholeFile(const std::string& path, std::string* text, std::string* error,
+                   const char* kind) {
   errno = 0;
   FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) {
-    *error = "cannot open options file " + quoted(path) + ": " + std::strerror(errno);
+    *error = std::string("cannot open ") + kind + " file " + quoted(path) + ": " +
+             std::strerror(errno);
     return false;
   }
   char buffer[65536];
@@ -160,14 +216,14 @@ bool readWholeFile(const std::string& path, std::string* text, std::string* erro
   errno = 0;
   while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
     if (text->size() + n > kMaxFileBytes) {
-      *error = "options file " + quoted(path) + " is too large";
+      *error = std::string(kind) + " file " + quoted(path) + " is too large";
       ok = false;
       break;
     }
     text->append(buffer, n);
   }
   if (ok && std::ferror(file)) {
-    *error = "cannot read options file " + quoted(path) + ": " + std::strerror(errno);
+    *error = std::string("cannot read ") + kind + " file " + quoted(path) + ": " + std::strerror(errno);
     ok = false;
   }
   std::fclose(file);
@@ -181,6 +237,7 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 const char* SimOptions_Usage() {
   return "usage: chamber-sim [--ctr FILE] [--steps N] [--start X,Y,Z] [--velocity X,Y,Z]\n"
          "                   [--push X,Y,Z[@FROM:TO]]... [--body X,Y,Z[,VX,VY,VZ][@S]]...\n"
+         "                   [--set NAME=VALUE[@S]]... [--settings FILE]\n"
          "                   [--every N] [--stats] [--args FILE]... [--help] [--version]\n"
          "Loads a container file, drops the ball and prints one CSV row per body and step:\n"
          "step,body,x,y,z,vx,vy,vz,gx,gy,gz,containers\n"
@@ -193,6 +250,12 @@ const char* SimOptions_Usage() {
          "  --body X,Y,Z[,VX,VY,VZ][@S]\n"
          "                      another sphere like the ball at that position, with that\n"
          "                      velocity, joining just before step S (default 1); repeatable\n"
+         "  --set NAME=VALUE[@S] the physics setting NAME has VALUE from step S (default 1)\n"
+         "                      on: gravity, integration, tangential, restitution,\n"
+         "                      overcorrection, spin, damping, passes, mass, radius;\n"
+         "                      repeatable, applied in the order given\n"
+         "  --settings FILE     the settings of a settings file (NAME VALUE lines, like\n"
+         "                      physics.txt) from step 1\n"
          "  --every N           print only the rows of every Nth step and of the last step\n"
          "  --stats             print on stderr at the end: steps, bodies, rooms, physics\n"
          "                      time per step (median, 99th percentile) and load time\n"
@@ -233,7 +296,8 @@ bool SimOptions_Parse(int argc, const char* const* argv, SimOptions* options, st
 
 bool SimOptions_ParseFile(const std::string& path, SimOptions* options, std::string* error) {
   std::string text;
-  return readWholeFile(path, &text, error) && SimOptions_ParseText(text, path, options, error);
+  return readWholeFile(path, &text, error, "options") &&
+         SimOptions_ParseText(text, path, options, error);
 }
 
 bool SimOptions_ParseText(const std::string& text, const std::string& path, SimOptions* options,
@@ -292,6 +356,14 @@ bool SimOptions_ParseText(const std::string& text, const std::string& path, SimO
 }
 
 bool SimOptions_Check(const SimOptions& options, std::string* error) {
+  for (const SimSetting& setting : options.settings) {
+    if (setting.step > options.steps) {
+      *error = (setting.where.empty() ? "" : setting.where + ": ") + "--set " +
+               quoted(setting.text) + ": step " + std::to_string(setting.step) +
+               " is beyond --steps " + std::to_string(options.steps);
+      return false;
+    }
+  }
   for (const SimBody& body : options.extraBodies) {
     if (body.step > options.steps) {
       *error = (body.where.empty() ? "" : body.where + ": ") + "--body joins before step " +

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "geometry/vector.h"
+#include "tuning/tuning.h"
 
 // A force added to the ball before each step from `from` to `to` (1-based,
 // inclusive).
@@ -25,6 +26,14 @@ struct SimBody {
   std::string where;  // "FILE:LINE" when it came from an options file
 };
 
+// A setting that has its value from step `step` on (1: from the start).
+struct SimSetting {
+  Veruruve::Tuning::Change change;
+  std::uint64_t step = 1;
+  std::string where;  // "FILE:LINE" when it came from an options file
+  std::string text;   // as given, for messages
+};
+
 struct SimOptions {
   std::string ctrPath = "0.ctr";
   std::string ctrWhere;  // "FILE:LINE" of the --ctr line of an options file
@@ -33,6 +42,7 @@ struct SimOptions {
   vec3f velocity;
   std::vector<SimPush> pushes;      // in the order given
   std::vector<SimBody> extraBodies;  // in the order given
+  std::vector<SimSetting> settings;  // --set and --settings, in the order given
   std::uint64_t every = 1;           // print the rows of every Nth step (and the last)
   bool stats = false;                // timing summary on stderr at the end
   bool help = false;
