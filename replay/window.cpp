@@ -74,6 +74,7 @@ bool Replay_LoadPlayback(const std::string& path, std::string* error) {
              options.ctrPath + "'";
     return false;
   }
+  if (!Replay_CheckContainer(options, error)) return false;
   replay.playing = true;
   replay.playbackPath = path;
   replay.playback = options;
@@ -97,6 +98,7 @@ void Replay_BeginSession() {
   History_Clear(replay.history);
   History_Record(replay.history, world);
   SessionLog_Begin(replay.log, world);
+  replay.log.ctrSha256 = replay.ctrSha256;
   if (replay.playing && replay.playback.steps == 0) {
     Instruments_SetPaused(true);
     printf("Replay ended at step 0\n");

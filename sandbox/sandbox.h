@@ -55,6 +55,8 @@ void Sandbox_Render();
 // A new ball as the scene makes it: a CollisionSphere of mass 10 and radius
 // 0.02 at position, not rotated, gravity (0, -1, 0). The caller owns it.
 Veruruve::Physics::CollisionSphere* Sandbox_MakeBall(const vec3f& position);
+// Deletes every body and puts a fresh ball at the start position as entry 0.
+void Sandbox_StartBall();
 // Deletes the bodies and rooms, once the last cycle has ended.
 void Sandbox_Destroy();
 // The ball, entry 0 of the world's objects; null before the first start-up.
