@@ -71,6 +71,10 @@ void compileChamber() {
   glEndList();
 }
 
+std::string counted(std::size_t count, const char* noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 // "0.ctr: 9 rooms" and the like, for the files that changed.
 std::string changeSummary(const std::vector<std::string>& changed, const LoadedChamber& loaded) {
   std::string summary;
@@ -78,9 +82,9 @@ std::string changeSummary(const std::vector<std::string>& changed, const LoadedC
     if (!summary.empty()) summary += ", ";
     summary += path;
     if (path == live.files.ctrPath)
-      summary += ": " + std::to_string(loaded.rooms.containers.size()) + " rooms";
+      summary += ": " + counted(loaded.rooms.containers.size(), "room");
     else if (path == live.files.objPath && loaded.hasModel)
-      summary += ": " + std::to_string(loaded.model.triangleCount) + " triangles";
+      summary += ": " + counted(static_cast<std::size_t>(loaded.model.triangleCount), "triangle");
   }
   return summary;
 }
