@@ -132,6 +132,10 @@ int Watch(const std::string& path, const std::string& directory) {
   sigaction(SIGTERM, &action, nullptr);
   // Followed from before the first build: an edit saved during it counts.
   watch::FileWatch description = watch::startWatching(path, secondsNow());
+  // Ten looks a second: a saved edit is built a quarter of a second after
+  // it settles, and the program following the outputs adds its own half
+  // second or so.
+  description.pollInterval = 0.1;
   Build(path, directory);
   std::printf("chamber-build: watching %s (Ctrl+C ends)\n", path.c_str());
   while (!interrupted) {
