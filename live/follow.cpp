@@ -116,7 +116,9 @@ void reload(const std::vector<std::string>& changed, double now) {
 void Live_Start() {
   const double now = glfwGetTime();
   live = LiveState();
-  live.following = !Replay_Playing();
+  // A played-back session keeps the chamber it was recorded on, also once
+  // the user has taken it over.
+  live.following = !replay.playing;
   live.files.ctrPath = Replay_ContainerPath();
   live.ctr = watch::startWatching(live.files.ctrPath, now);
   live.files.ctrWasMissing = !live.ctr.known.exists;
