@@ -190,6 +190,7 @@ void Model::Clear() {
   triangles.clear();
   normals.clear();
   materials.clear();
+  libraries.clear();
 }
 
 int32_t Model::AddTriangle() {
@@ -335,6 +336,7 @@ bool Model::LoadOBJ(const std::string& path) {
           std::printf("Loading MTL File '%s'\n", library.c_str());
         else
           LoadMTL(library);
+        if (b != e) libraries.push_back(library);
       }
     }
   }

@@ -55,11 +55,14 @@ struct Model {
   std::vector<vec3f> normals;
   std::vector<Material> materials;
   ShortFaceLines shortFaceLines;  // of the last OBJ file loaded
+  // The MTL files the OBJ named, as opened (directory included), in the
+  // order named; whoever follows the model's files on disk watches them.
+  std::vector<std::string> libraries;
 
   // Clears the model and loads path if it ends in ".obj" (lower case).
   // False for any other path and for an OBJ file that cannot be opened.
   bool Load(const std::string& path);
-  // Empties the four arrays and zeroes triangleCount; the name stays.
+  // Empties the arrays and zeroes triangleCount; the name stays.
   void Clear();
   // Reads an OBJ file and the MTL libraries it names. False if the file
   // cannot be opened. Each file is read whole and closed before its first

@@ -115,6 +115,9 @@ struct SessionLog {
   Veruruve::Tuning::Settings startSettings;
   std::vector<SimSetting> settingChanges;
   Veruruve::Tuning::Settings settings;
+  // SHA-256 of the container file the session runs on, as 64 hex digits;
+  // empty when unknown (no --ctr-sha256 line is written then).
+  std::string ctrSha256;
 };
 
 // Starts a session on the world as it is (its ball, entry 0); keeps maxRows.
@@ -165,6 +168,12 @@ std::string Replay_BaseName(unsigned number);
 bool Replay_Save(const SessionLog& log, std::uint64_t steps, const std::string& ctrPath,
                  const std::string& directory, std::vector<std::string>* names,
                  std::string* error);
+
+// True unless options name the SHA-256 of the container file they were
+// recorded on (--ctr-sha256) and the file at ctrPath has another one; then
+// error is one line saying so. A file that cannot be read passes: loading it
+// reports that.
+bool Replay_CheckContainer(const SimOptions& options, std::string* error);
 
 // ---- Feeding a replay back --------------------------------------------------
 
@@ -219,6 +228,9 @@ struct ReplayWindowState {
   ReplaySchedule schedule;
   std::uint64_t scheduledStep = 0;  // last step fed from the file
   std::vector<int> keysDown;        // rewind keys down in the previous frame
+  // SHA-256 of the container file the scene's rooms were read from; every
+  // new session takes it.
+  std::string ctrSha256;
 };
 
 extern ReplayWindowState replay;

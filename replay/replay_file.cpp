@@ -48,6 +48,7 @@ std::string Replay_OptionsText(const SessionLog& log, std::uint64_t steps,
       "# chamber-sim --args THIS_FILE prints the trajectory saved beside it;\n"
       "# chamber --replay THIS_FILE plays it in the window.\n";
   text += "--ctr " + ctrPath + "\n";
+  if (!log.ctrSha256.empty()) text += "--ctr-sha256 " + log.ctrSha256 + "\n";
   text += "--steps " + std::to_string(steps) + "\n";
   text += "--start " + vector(log.start) + "\n";
   text += "--velocity " + vector(log.velocity) + "\n";

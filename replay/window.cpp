@@ -73,6 +73,7 @@ bool Replay_LoadPlayback(const std::string& path, std::string* error) {
     *error = where + ": " + Containers_Problem(report, options.ctrPath);
     return false;
   }
+  if (!Replay_CheckContainer(options, error)) return false;
   replay.playing = true;
   replay.playbackPath = path;
   replay.playback = options;
@@ -105,6 +106,7 @@ void Replay_BeginSession() {
   History_Clear(replay.history);
   History_Record(replay.history, world);
   SessionLog_Begin(replay.log, world);
+  replay.log.ctrSha256 = replay.ctrSha256;
   if (replay.playing && replay.playback.steps == 0) {
     Instruments_SetPaused(true);
     printf("Replay ended at step 0\n");

@@ -65,6 +65,8 @@ Veruruve::Physics::CollisionSphere* Sandbox_MakeBall(const vec3f& position);
 // The same with the mass and radius of the settings in force.
 Veruruve::Physics::CollisionSphere* Sandbox_MakeBall(const vec3f& position,
                                                      const Veruruve::Tuning::Settings& settings);
+// Deletes every body and puts a fresh ball at the start position as entry 0.
+void Sandbox_StartBall();
 // Deletes the bodies and rooms, once the last cycle has ended.
 void Sandbox_Destroy();
 // The ball, entry 0 of the world's objects; null before the first start-up.

@@ -6,6 +6,7 @@
 
 #include "core/core.h"
 #include "instruments/instruments.h"
+#include "live/live.h"
 #include "platform/platform.h"
 #include "replay/replay.h"
 #include "sandbox/containers.h"
@@ -33,6 +34,7 @@ static void destroyBodies() {
 
 void Sandbox_Initialize() {
   Core_LogMessage("Sandbox_Initialize");
+  Live_Start();
   sandbox.camera.cameraPosition = vec3f(-1, 0.15f, 0);
   sandbox.camera.cameraRestPosition = vec3f(-1, 0.15f, 0);
   sandbox.camera.targetAngles = sandbox.camera.cameraAngles;
@@ -49,11 +51,15 @@ void Sandbox_Initialize() {
   // A reset starts with a fresh ball as entry 0, so the view and the arrow
   // keys follow it from the start position again; shot balls go with the
   // rest, and every instrument starts off again.
-  destroyBodies();
   Tuning_Start();
-  sandbox.world.objects.push_back(Sandbox_MakeBall(vec3f(0, 0.5f, 0), sandbox.world.settings));
+  Sandbox_StartBall();
   Instruments_Reset();
   Replay_BeginSession();
+}
+
+void Sandbox_StartBall() {
+  destroyBodies();
+  sandbox.world.objects.push_back(Sandbox_MakeBall(vec3f(0, 0.5f, 0), sandbox.world.settings));
 }
 
 void Sandbox_Destroy() {
@@ -145,6 +151,7 @@ std::string Sandbox_ContainersLine(const PhysicsObject& body) {
 }
 
 void Sandbox_Update() {
+  Live_Update();
   if (Volume* ball = Sandbox_Ball()) sandbox.hudLines.push_back(Sandbox_ContainersLine(*ball));
   // At most one step per frame, at least 0.016 s of frame time apart (more
   // in slow motion, none while paused); slow frames slow the simulation down
@@ -174,6 +181,7 @@ void Sandbox_Render() {
   Overlay_Draw();
   Instruments_DrawOverlay();
   Notices_Draw();
+  Live_DrawOverlay();
   Core_End2D();
   Instruments_EndFrame();
 }

@@ -44,7 +44,7 @@ FileWatch startWatching(const std::string& path, double nowSeconds) {
 
 bool fileChanged(FileWatch& watch, double nowSeconds) {
   // nowSeconds going backwards (a clock reset) counts as time to look again.
-  if (watch.polled && nowSeconds >= watch.lastPoll && nowSeconds - watch.lastPoll < kPollInterval)
+  if (watch.polled && nowSeconds >= watch.lastPoll && nowSeconds - watch.lastPoll < watch.pollInterval)
     return false;
   watch.lastPoll = nowSeconds;
   watch.polled = true;

@@ -50,6 +50,9 @@ struct FileWatch {
   double pendingSince = 0;  // when pending was first seen, in seconds
   double lastPoll = 0;      // when the disk was last looked at, in seconds
   bool polled = false;      // false until the first poll
+  // Seconds between two looks at the disk. A tool that is not the program
+  // (chamber-build --watch) may look more often than the frame loop does.
+  double pollInterval = kPollInterval;
 };
 
 // Starts following path as it is now: its present contents count as known,

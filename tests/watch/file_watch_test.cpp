@@ -148,6 +148,19 @@ TEST_F(FileWatchTest, TheDiskIsLookedAtAtMostTwiceASecond) {
   EXPECT_EQ(reportsBetween(w, 0.5, 1.0), 1);
 }
 
+TEST_F(FileWatchTest, AShorterPollIntervalReportsSoonerButStillAfterTheFileSettles) {
+  write(path_, "rooms");
+  setModified(path_, 1000000000);
+  watch::FileWatch w = watch::startWatching(path_, 0);
+  w.pollInterval = 0.1;
+  write(path_, "other rooms");
+  EXPECT_FALSE(watch::fileChanged(w, 0.05)) << "not looked at yet";
+  EXPECT_FALSE(watch::fileChanged(w, 0.1)) << "first sight";
+  EXPECT_FALSE(watch::fileChanged(w, 0.2)) << "still within the settle time";
+  EXPECT_FALSE(watch::fileChanged(w, 0.3));
+  EXPECT_TRUE(watch::fileChanged(w, 0.4));
+}
+
 TEST_F(FileWatchTest, AFileThatAppearsLaterIsReported) {
   watch::FileWatch w = watch::startWatching(path_, 0);
   EXPECT_EQ(reportsBetween(w, 0.5, 3), 0) << "a missing file stays unreported";

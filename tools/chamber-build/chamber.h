@@ -122,4 +122,16 @@ bool HoldsBallStart(const Chamber& chamber);
 vec3f FaceNormal(const Face& face);
 vec3f FaceCentroid(const Face& face);
 
+// A file a build writes, and its contents.
+struct OutputFile {
+  std::string path;
+  std::string bytes;
+};
+
+// Writes every file through a temporary file beside it, renamed into place
+// once all are written, so that a reader sees each file either old or new
+// and whole. False, with error naming the file, when one cannot be written;
+// no temporary file is left behind.
+bool WriteOutputFiles(const std::vector<OutputFile>& files, std::string* error);
+
 }  // namespace chamber

@@ -2,6 +2,9 @@
 //   Checks a chamber description and writes 0.ctr, chamber.obj and
 //   chamber.mtl into DIRECTORY (default: the working directory), creating
 //   DIRECTORY and its parents when they do not exist.
+// chamber-build --watch DESCRIPTION [DIRECTORY]
+//   Builds, then builds again whenever DESCRIPTION changes, until interrupted
+//   (Ctrl+C ends it with exit code 0).
 // chamber-build --describe FILE.ctr
 //   Prints a container file as a description that builds it again.
 // chamber-build --help | --version
@@ -9,7 +12,11 @@
 //
 // Exit codes: 0 done; 1 a file could not be read or written; 2 the
 // description (or container file) is wrong, or the command line is.
+#include <signal.h>
+#include <time.h>
+
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -17,6 +24,7 @@
 
 #include "sandbox/containers.h"
 #include "tools/chamber-build/chamber.h"
+#include "watch/file_watch.h"
 
 namespace {
 
@@ -46,17 +54,11 @@ bool ReadOrSay(const std::string& path, std::string& text) {
   return false;
 }
 
-bool WriteWhole(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-  out.close();
-  if (out) return true;
-  std::fprintf(stderr, "chamber-build: cannot write %s\n", path.c_str());
-  return false;
-}
-
 const char kUsage[] =
     "usage: chamber-build DESCRIPTION [DIRECTORY]   write 0.ctr, chamber.obj, chamber.mtl\n"
+    "       chamber-build --watch DESCRIPTION [DIRECTORY]\n"
+    "                                               the same, again on every change of\n"
+    "                                               DESCRIPTION until Ctrl+C\n"
     "       chamber-build --describe FILE.ctr       print a container file as a description\n"
     "       chamber-build --help                    this text\n"
     "       chamber-build --version                 the version\n";
@@ -124,10 +126,16 @@ int Build(const std::string& path, std::string directory) {
 
   if (!MakeDirectory(directory)) return 1;
   if (!directory.empty() && directory.back() != '/') directory += '/';
-  if (!WriteWhole(directory + "0.ctr", chamber::ContainerFileBytes(chamber)) ||
-      !WriteWhole(directory + "chamber.obj", chamber::ObjText(chamber, "chamber.mtl")) ||
-      !WriteWhole(directory + "chamber.mtl", chamber::MtlText(chamber)))
+  // The library before the model that names it, the rooms last.
+  const std::vector<chamber::OutputFile> outputs = {
+      {directory + "chamber.mtl", chamber::MtlText(chamber)},
+      {directory + "chamber.obj", chamber::ObjText(chamber, "chamber.mtl")},
+      {directory + "0.ctr", chamber::ContainerFileBytes(chamber)}};
+  std::string error;
+  if (!chamber::WriteOutputFiles(outputs, &error)) {
+    std::fprintf(stderr, "chamber-build: %s\n", error.c_str());
     return 1;
+  }
   size_t faces = 0, open = 0;
   for (const chamber::Room& room : chamber.rooms)
     for (const chamber::Face& face : room.faces) {
@@ -142,6 +150,43 @@ int Build(const std::string& path, std::string directory) {
 int Refuse(const std::string& message) {
   std::fprintf(stderr, "chamber-build: %s\n", message.c_str());
   return Usage();
+}
+
+volatile sig_atomic_t interrupted = 0;
+
+void onInterrupt(int) { interrupted = 1; }
+
+double secondsNow() {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Builds, then again after every settled change of the description, until
+// SIGINT or SIGTERM. A build that fails (a wrong description) writes nothing,
+// so the outputs stay those of the last good one.
+int Watch(const std::string& path, const std::string& directory) {
+  // Each line as it is printed, also into a pipe.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  struct sigaction action = {};
+  action.sa_handler = onInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  // Followed from before the first build: an edit saved during it counts.
+  watch::FileWatch description = watch::startWatching(path, secondsNow());
+  // Ten looks a second: a saved edit is built a quarter of a second after
+  // it settles, and the program following the outputs adds its own half
+  // second or so.
+  description.pollInterval = 0.1;
+  Build(path, directory);
+  std::printf("chamber-build: watching %s (Ctrl+C ends)\n", path.c_str());
+  while (!interrupted) {
+    // Well under the watch's own half-second look at the disk.
+    const struct timespec pause = {0, 50 * 1000 * 1000};
+    nanosleep(&pause, nullptr);
+    if (!interrupted && watch::fileChanged(description, secondsNow())) Build(path, directory);
+  }
+  return 0;
 }
 
 }  // namespace
@@ -159,6 +204,11 @@ int main(int argc, char** argv) {
   if (!args.empty() && args[0] == "--describe") {
     if (args.size() == 2) return Describe(args[1]);
     return Refuse(args.size() < 2 ? "--describe needs a container file" : "--describe takes one container file");
+  }
+  if (!args.empty() && args[0] == "--watch") {
+    if (args.size() < 2 || args[1].empty() || args[1][0] == '-') return Refuse("--watch needs a description");
+    if (args.size() > 3) return Refuse("more than a description and a directory given");
+    return Watch(args[1], args.size() == 3 ? args[2] : std::string());
   }
   for (const std::string& arg : args)
     if (arg.size() > 1 && arg[0] == '-') return Refuse("unknown option '" + arg + "'");

@@ -2,6 +2,7 @@
 // repeatable experiments. Prints the trajectory as CSV on standard output.
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "replay/replay.h"
 #include "sandbox/containers.h"
 #include "sandbox/sandbox.h"
+#include "tools/chamber-sim/compare.h"
 #include "tools/chamber-sim/options.h"
 #include "tools/chamber-sim/step_times.h"
 
@@ -16,11 +18,28 @@ using namespace Veruruve::Physics;
 
 namespace {
 
-void printRow(std::uint64_t step, std::size_t index, const PhysicsObject& body) {
-  const std::string row =
-      Replay_CsvRow(step, index, body.position, body.velocity, body.gravity,
-                    body.containerIndices.data(), body.containerIndices.size());
-  std::fputs(row.c_str(), stdout);
+// Where the rows go: standard output, or a comparison with a saved CSV.
+struct RowSink {
+  CsvComparison* comparison = nullptr;
+  bool differs = false;
+};
+
+// False once a compared row differs (the message is printed then).
+bool emit(RowSink& sink, const std::string& row) {
+  if (!sink.comparison) {
+    std::fputs(row.c_str(), stdout);
+    return true;
+  }
+  std::string error;
+  if (CsvComparison_Row(*sink.comparison, row, &error)) return true;
+  std::fprintf(stderr, "chamber-sim: %s\n", error.c_str());
+  sink.differs = true;
+  return false;
+}
+
+bool printRow(RowSink& sink, std::uint64_t step, std::size_t index, const PhysicsObject& body) {
+  return emit(sink, Replay_CsvRow(step, index, body.position, body.velocity, body.gravity,
+                                  body.containerIndices.data(), body.containerIndices.size()));
 }
 
 using Clock = std::chrono::steady_clock;
@@ -71,6 +90,26 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!problem.empty()) std::fprintf(stderr, "chamber-sim: warning: %s\n", problem.c_str());
+  if (!Replay_CheckContainer(options, &error)) {
+    destroyContainers(world);
+    std::fprintf(stderr, "chamber-sim: %s\n", error.c_str());
+    return 2;
+  }
+  std::ifstream saved;
+  CsvComparison comparison;
+  RowSink sink;
+  if (!options.comparePath.empty()) {
+    saved.open(options.comparePath, std::ios::binary);
+    if (!saved) {
+      destroyContainers(world);
+      std::fprintf(stderr, "chamber-sim: cannot open '%s' to compare with\n",
+                   options.comparePath.c_str());
+      return 2;
+    }
+    comparison.saved = &saved;
+    comparison.name = options.comparePath;
+    sink.comparison = &comparison;
+  }
 
   // The bodies are the world's objects, the ball first; deleted at the end.
   CollisionSphere* ball = Sandbox_MakeBall(options.start);
@@ -80,9 +119,9 @@ int main(int argc, char** argv) {
   ReplaySchedule_Start(schedule, options);
   std::vector<vec3f> pushes;
 
-  std::fputs(Replay_CsvHeader().c_str(), stdout);
+  bool same = emit(sink, Replay_CsvHeader());
   StepTimes times;
-  for (std::uint64_t step = 1; step <= options.steps; ++step) {
+  for (std::uint64_t step = 1; same && step <= options.steps; ++step) {
     // Further bodies join the world just before their step, numbered in the
     // order they join; then the pushes go into the ball's force accumulator,
     // as the program's arrow keys push, one after the other.
@@ -91,12 +130,24 @@ int main(int argc, char** argv) {
     stepPhysics(world);
     if (options.stats) StepTimes_Add(times, nanosecondsSince(stepStart));
     if (step % options.every != 0 && step != options.steps) continue;
-    for (std::size_t i = 0; i < world.objects.size(); ++i) printRow(step, i, *world.objects[i]);
+    for (std::size_t i = 0; same && i < world.objects.size(); ++i)
+      same = printRow(sink, step, i, *world.objects[i]);
+  }
+  if (same && sink.comparison) {
+    std::string error;
+    if (CsvComparison_End(comparison, &error)) {
+      std::printf("chamber-sim: all %llu rows identical to %s\n",
+                  static_cast<unsigned long long>(comparison.rows - 1), comparison.name.c_str());
+    } else {
+      std::fprintf(stderr, "chamber-sim: %s\n", error.c_str());
+      sink.differs = true;
+    }
   }
   if (options.stats)
     printStats(options.steps, world.objects.size(), world.containers.size(), times,
                loadNanoseconds);
   for (Volume* body : world.objects) delete body;
   destroyContainers(world);
+  if (sink.differs) return 1;
   return std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cctype>
 #include <cstring>
 
 namespace {
@@ -30,6 +31,8 @@ const KnownOption kOptions[] = {
     {"--every", "a whole number from 1"},
     {"--set", nullptr},
     {"--settings", nullptr},
+    {"--ctr-sha256", "64 hexadecimal digits"},
+    {"--compare", nullptr},
 };
 
 const KnownOption* findOption(const std::string& name) {
@@ -50,6 +53,15 @@ bool parseFloat(const std::string& text, float* value) {
   const float v = std::strtof(text.c_str(), &end);
   if (*end != '\0' || errno == ERANGE || !std::isfinite(v)) return false;
   *value = v;
+  return true;
+}
+
+// 64 hexadecimal digits, kept in lower case.
+bool parseSha256(const std::string& text, std::string* value) {
+  if (text.size() != 64 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+    return false;
+  value->clear();
+  for (char c : text) value->push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
   return true;
 }
 
@@ -159,6 +171,12 @@ bool applyOption(const std::string& name, const std::string& value, const std::s
     ok = !value.empty();
     options->ctrPath = value;
     options->ctrWhere = where;
+  } else if (name == "--ctr-sha256") {
+    ok = parseSha256(value, &options->ctrSha256);
+    options->ctrSha256Where = where;
+  } else if (name == "--compare") {
+    ok = !value.empty();
+    options->comparePath = value;
   } else if (name == "--steps") {
     ok = parseCount(value, &options->steps) && options->steps <= kMaxSteps;
   } else if (name == "--every") {
@@ -238,7 +256,8 @@ const char* SimOptions_Usage() {
   return "usage: chamber-sim [--ctr FILE] [--steps N] [--start X,Y,Z] [--velocity X,Y,Z]\n"
          "                   [--push X,Y,Z[@FROM:TO]]... [--body X,Y,Z[,VX,VY,VZ][@S]]...\n"
          "                   [--set NAME=VALUE[@S]]... [--settings FILE]\n"
-         "                   [--every N] [--stats] [--args FILE]... [--help] [--version]\n"
+         "                   [--every N] [--stats] [--ctr-sha256 HEX] [--compare CSV]\n"
+         "                   [--args FILE]... [--help] [--version]\n"
          "Loads a container file, drops the ball and prints one CSV row per body and step:\n"
          "step,body,x,y,z,vx,vy,vz,gx,gy,gz,containers\n"
          "  --ctr FILE          container file (default 0.ctr)\n"
@@ -257,6 +276,12 @@ const char* SimOptions_Usage() {
          "  --settings FILE     the settings of a settings file (NAME VALUE lines, like\n"
          "                      physics.txt) from step 1\n"
          "  --every N           print only the rows of every Nth step and of the last step\n"
+         "  --ctr-sha256 HEX    refuse (exit 2) unless the container file has this SHA-256;\n"
+         "                      saved replays name the file they were recorded on\n"
+         "  --compare CSV       compare every row with CSV (a saved replay's trajectory)\n"
+         "                      instead of printing it: exit 0 when all are identical,\n"
+         "                      else one line naming the first step, body and column that\n"
+         "                      differ, exit 1\n"
          "  --stats             print on stderr at the end: steps, bodies, rooms, physics\n"
          "                      time per step (median, 99th percentile) and load time\n"
          "  --args FILE         read options from FILE, one per line, '#' comment lines;\n"

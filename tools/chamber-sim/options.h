@@ -37,6 +37,11 @@ struct SimSetting {
 struct SimOptions {
   std::string ctrPath = "0.ctr";
   std::string ctrWhere;  // "FILE:LINE" of the --ctr line of an options file
+  // SHA-256 the container file must have (64 lower-case hex digits), from
+  // a saved replay; empty: any file.
+  std::string ctrSha256;
+  std::string ctrSha256Where;  // "FILE:LINE" of its line in an options file
+  std::string comparePath;     // --compare: the CSV the run must match row by row
   std::uint64_t steps = 600;
   vec3f start{0, 0.5f, 0};
   vec3f velocity;
