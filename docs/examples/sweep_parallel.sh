@@ -7,7 +7,8 @@
 #
 # Across machines, give parallel the hosts (each with chamber-sim and the
 # container file at the same paths):
-#   PARALLEL="--sshlogin host1,host2 --env sweep_task" docs/examples/sweep_parallel.sh ...
+#   PARALLEL="--sshlogin host1,host2 --env sweep_task --env CHAMBER_SIM --env CTR --env STEPS" \
+#     docs/examples/sweep_parallel.sh ...
 set -euo pipefail
 export CHAMBER_SIM=$1 CTR=$2 STEPS=$4
 tasks=$3
