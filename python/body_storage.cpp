@@ -29,10 +29,10 @@ BodyStorage::BodyStorage() {
   // Address space only: PROT_NONE pages cost no memory and count against no
   // commit limit until they are made writable.
   reservedBytes_ = roundUp(kMaxBodies * sizeof(CollisionSphere), pageSize());
-  void *p =
+  void* p =
       mmap(nullptr, reservedBytes_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   if (p == MAP_FAILED) throw std::bad_alloc();
-  base_ = static_cast<CollisionSphere *>(p);
+  base_ = static_cast<CollisionSphere*>(p);
 }
 
 BodyStorage::~BodyStorage() {
@@ -40,7 +40,7 @@ BodyStorage::~BodyStorage() {
   munmap(base_, reservedBytes_);
 }
 
-CollisionSphere *BodyStorage::append(const CollisionSphere &body) {
+CollisionSphere* BodyStorage::append(const CollisionSphere& body) {
   if (count_ == kMaxBodies)
     throw WorldError(WorldError::kValue,
                      "a world holds at most " + std::to_string(kMaxBodies) + " bodies");
@@ -51,12 +51,12 @@ CollisionSphere *BodyStorage::append(const CollisionSphere &body) {
     std::size_t grown =
         roundUp(std::max(needed, committedBytes_ + committedBytes_ / 4), pageSize());
     if (grown > reservedBytes_) grown = reservedBytes_;
-    if (mprotect(reinterpret_cast<char *>(base_) + committedBytes_, grown - committedBytes_,
+    if (mprotect(reinterpret_cast<char*>(base_) + committedBytes_, grown - committedBytes_,
                  PROT_READ | PROT_WRITE) != 0)
       throw std::bad_alloc();
     committedBytes_ = grown;
   }
-  CollisionSphere *slot = new (base_ + count_) CollisionSphere(body);
+  CollisionSphere* slot = new (base_ + count_) CollisionSphere(body);
   ++count_;
   return slot;
 }

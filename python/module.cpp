@@ -2,8 +2,10 @@
 // place, chamber-sim's run as a function, and many worlds stepped at once.
 //
 // The interpreter lock is released while the physics runs. A world is
-// changed by one thread at a time: every call that steps or changes it holds
-// its mutex, waiting for it with the lock released.
+// changed by one thread at a time: every call that steps, changes or reads
+// it holds its mutex, waiting for it with the lock released, and calls no
+// Python while it holds it (Python code run then, a destructor say, could
+// ask for the same world again).
 #include <pybind11/eval.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -29,7 +31,7 @@ namespace {
 // Steps run between two looks for Ctrl-C in a long step(n).
 constexpr std::uint64_t kStepsBetweenSignals = 1u << 16;
 
-std::unique_lock<std::mutex> lockWorld(World &world) {
+std::unique_lock<std::mutex> lockWorld(World& world) {
   std::unique_lock<std::mutex> lock(world.mutex, std::try_to_lock);
   if (!lock.owns_lock()) {
     py::gil_scoped_release release;
@@ -39,7 +41,7 @@ std::unique_lock<std::mutex> lockWorld(World &world) {
 }
 
 // Three numbers from any sequence (tuple, list, numpy array).
-vec3f toVector(py::handle value, const char *what) {
+vec3f toVector(py::handle value, const char* what) {
   if (!py::isinstance<py::sequence>(value) || py::isinstance<py::str>(value) || py::len(value) != 3)
     throw py::value_error(std::string(what) + " must be three numbers (x, y, z)");
   const py::sequence s = py::reinterpret_borrow<py::sequence>(value);
@@ -49,7 +51,7 @@ vec3f toVector(py::handle value, const char *what) {
 }
 
 // A count from a Python integer (not a bool, not a float).
-std::int64_t toInteger(py::handle value, const char *what) {
+std::int64_t toInteger(py::handle value, const char* what) {
   if (!py::isinstance<py::int_>(value) || py::isinstance<py::bool_>(value))
     throw py::type_error(std::string(what) + " must be an integer");
   return py::cast<std::int64_t>(value);
@@ -60,19 +62,19 @@ std::string toPath(py::handle value) {
 }
 
 // Member offset within a body, for arrays over every body.
-std::size_t offsetIn(const CollisionSphere &body, const vec3f &field) {
-  return static_cast<std::size_t>(reinterpret_cast<const char *>(&field) -
-                                  reinterpret_cast<const char *>(&body));
+std::size_t offsetIn(const CollisionSphere& body, const vec3f& field) {
+  return static_cast<std::size_t>(reinterpret_cast<const char*>(&field) -
+                                  reinterpret_cast<const char*>(&body));
 }
 
 // A (bodies, 3) float32 array over one vector of every body, in the world's
 // own memory. The array keeps the world (its base) alive; bodies never move,
 // so the memory stays valid whatever the world does next.
-py::array bodyArray(py::object self, World &world, const vec3f &(*field)(const CollisionSphere &),
+py::array bodyArray(py::object self, World& world, const vec3f& (*field)(const CollisionSphere&),
                     bool writable) {
-  const CollisionSphere &first = *world.firstBody();
+  const CollisionSphere& first = *world.firstBody();
   const std::size_t offset = offsetIn(first, field(first));
-  auto *data = reinterpret_cast<float *>(reinterpret_cast<char *>(world.firstBody()) + offset);
+  auto* data = reinterpret_cast<float*>(reinterpret_cast<char*>(world.firstBody()) + offset);
   const std::vector<py::ssize_t> shape{static_cast<py::ssize_t>(world.bodyCount()), 3};
   const std::vector<py::ssize_t> strides{static_cast<py::ssize_t>(sizeof(CollisionSphere)),
                                          static_cast<py::ssize_t>(sizeof(float))};
@@ -83,22 +85,22 @@ py::array bodyArray(py::object self, World &world, const vec3f &(*field)(const C
 
 // The World of a Python object, refusing anything else, and a World whose
 // construction never ran (World.__new__(World)).
-World &worldOf(py::handle object) {
-  const auto *type = py::detail::get_type_info(typeid(World));
-  if (!py::isinstance(object, py::handle(reinterpret_cast<PyObject *>(type->type))))
+World& worldOf(py::handle object) {
+  const auto* type = py::detail::get_type_info(typeid(World));
+  if (!py::isinstance(object, py::handle(reinterpret_cast<PyObject*>(type->type))))
     throw py::type_error("expected a chamber.World, got " +
                          py::cast<std::string>(py::repr(py::type::of(object))));
-  auto *instance = reinterpret_cast<py::detail::instance *>(object.ptr());
+  auto* instance = reinterpret_cast<py::detail::instance*>(object.ptr());
   py::detail::value_and_holder v = instance->get_value_and_holder(type);
   if (!v.holder_constructed())
     throw py::type_error("this World was never made: call chamber.World()");
-  return *static_cast<World *>(v.value_ptr());
+  return *static_cast<World*>(v.value_ptr());
 }
 
 py::object numpy() { return py::module_::import("numpy"); }
 
 // The last step's contacts as a structured array.
-py::array contactArray(const std::vector<ContactRow> &rows) {
+py::array contactArray(const std::vector<ContactRow>& rows) {
   py::list fields;
   fields.append(py::make_tuple("point", "<f4", py::make_tuple(3)));
   fields.append(py::make_tuple("correction", "<f4", py::make_tuple(3)));
@@ -106,8 +108,8 @@ py::array contactArray(const std::vector<ContactRow> &rows) {
   fields.append(py::make_tuple("other", "<u4"));
   fields.append(py::make_tuple("other_is_room", "?"));
   py::array array = numpy().attr("zeros")(rows.size(), numpy().attr("dtype")(fields));
-  auto *out = static_cast<char *>(array.mutable_data());
-  for (const ContactRow &row : rows) {
+  auto* out = static_cast<char*>(array.mutable_data());
+  for (const ContactRow& row : rows) {
     const float floats[6] = {row.point.x,      row.point.y,      row.point.z,
                              row.correction.x, row.correction.y, row.correction.z};
     std::memcpy(out, floats, sizeof floats);
@@ -122,11 +124,11 @@ py::array contactArray(const std::vector<ContactRow> &rows) {
 static_assert(sizeof(SimRow) == 48, "a row is packed as the array's fields");
 
 // The rows of a run as a structured array with the CSV's columns.
-py::array rowArray(const std::vector<SimRow> &rows) {
+py::array rowArray(const std::vector<SimRow>& rows) {
   py::list fields;
   fields.append(py::make_tuple("step", "<u8"));
   fields.append(py::make_tuple("body", "<u4"));
-  for (const char *name : {"x", "y", "z", "vx", "vy", "vz", "gx", "gy", "gz"})
+  for (const char* name : {"x", "y", "z", "vx", "vy", "vz", "gx", "gy", "gz"})
     fields.append(py::make_tuple(name, "<f4"));
   py::array array = numpy().attr("empty")(rows.size(), numpy().attr("dtype")(fields));
   if (!rows.empty()) std::memcpy(array.mutable_data(), rows.data(), rows.size() * sizeof(SimRow));
@@ -141,7 +143,7 @@ std::shared_ptr<const chamber_python::Chamber> chamberFrom(std::string bytes, st
 }
 
 // "X,Y,Z" with every float read back as the same bits.
-std::string vectorText(const vec3f &v) {
+std::string vectorText(const vec3f& v) {
   char text[96];
   std::snprintf(text, sizeof text, "%.9g,%.9g,%.9g", v.x, v.y, v.z);
   return text;
@@ -198,7 +200,7 @@ py::tuple simulate(py::object ctr, py::object steps, py::object start, py::objec
     if (PyErr_WarnEx(PyExc_RuntimeWarning, run.warning.c_str(), 1) != 0)
       throw py::error_already_set();
   py::list rooms;
-  for (const std::vector<std::uint32_t> &list : run.rooms) {
+  for (const std::vector<std::uint32_t>& list : run.rooms) {
     py::tuple t(list.size());
     for (std::size_t i = 0; i < list.size(); ++i) t[i] = py::int_(list[i]);
     rooms.append(t);
@@ -206,7 +208,7 @@ py::tuple simulate(py::object ctr, py::object steps, py::object start, py::objec
   return py::make_tuple(rowArray(run.rows), rooms);
 }
 
-void stepWorld(World &world, std::int64_t n) {
+void stepWorld(World& world, std::int64_t n) {
   if (n < 0) throw py::value_error("step count must be 0 or more");
   auto lock = lockWorld(world);
   world.checkFinite();
@@ -226,7 +228,7 @@ void runMany(py::iterable worlds, std::int64_t steps, py::object threads) {
   if (steps < 0) throw py::value_error("step count must be 0 or more");
   // The list is held, so its worlds live until every thread is done.
   std::vector<py::object> held;
-  std::vector<World *> list;
+  std::vector<World*> list;
   for (py::handle item : worlds) {
     held.push_back(py::reinterpret_borrow<py::object>(item));
     list.push_back(&worldOf(item));
@@ -241,7 +243,7 @@ void runMany(py::iterable worlds, std::int64_t steps, py::object threads) {
     auto lock = lockWorld(*list[i]);
     try {
       list[i]->checkFinite();
-    } catch (const WorldError &e) {
+    } catch (const WorldError& e) {
       throw WorldError(e.kind, "world " + std::to_string(i) + ": " + e.what());
     }
   }
@@ -265,13 +267,13 @@ void runMany(py::iterable worlds, std::int64_t steps, py::object threads) {
   std::vector<std::thread> pool;
   for (std::size_t t = 1; t < threadCount; ++t) pool.emplace_back(work);
   work();
-  for (std::thread &t : pool) t.join();
+  for (std::thread& t : pool) t.join();
   if (failure) std::rethrow_exception(failure);
 }
 
-const vec3f &positionOf(const CollisionSphere &b) { return b.position; }
-const vec3f &velocityOf(const CollisionSphere &b) { return b.velocity; }
-const vec3f &gravityOf(const CollisionSphere &b) { return b.gravity; }
+const vec3f& positionOf(const CollisionSphere& b) { return b.position; }
+const vec3f& velocityOf(const CollisionSphere& b) { return b.velocity; }
+const vec3f& gravityOf(const CollisionSphere& b) { return b.gravity; }
 
 }  // namespace
 
@@ -284,7 +286,7 @@ PYBIND11_MODULE(chamber, m) {
   py::register_exception_translator([](std::exception_ptr p) {
     try {
       if (p) std::rethrow_exception(p);
-    } catch (const WorldError &e) {
+    } catch (const WorldError& e) {
       if (e.kind == WorldError::kOs) {
         // OSError(errno, message, filename) becomes FileNotFoundError and
         // its kin by the error number.
@@ -313,7 +315,7 @@ builds the rooms from a chamber description as chamber-build does.)")
            py::arg("velocity") = py::make_tuple(0, 0, 0))
       .def_static(
           "from_description",
-          [](const std::string &text, py::object start, py::object velocity) {
+          [](const std::string& text, py::object start, py::object velocity) {
             return new World(chamberFrom(chamber_python::BuildContainerBytes(text), "description"),
                              toVector(start, "start"), toVector(velocity, "velocity"));
           },
@@ -325,7 +327,7 @@ builds the rooms from a chamber description as chamber-build does.)")
       .def(
           "add_ball",
           [](py::handle self, py::object position, py::object velocity) {
-            World &w = worldOf(self);
+            World& w = worldOf(self);
             const vec3f p = toVector(position, "position");
             const vec3f v = toVector(velocity, "velocity");
             auto lock = lockWorld(w);
@@ -336,7 +338,7 @@ builds the rooms from a chamber description as chamber-build does.)")
       .def(
           "push",
           [](py::handle self, py::object force) {
-            World &w = worldOf(self);
+            World& w = worldOf(self);
             const vec3f f = toVector(force, "force");
             auto lock = lockWorld(w);
             w.push(f);
@@ -362,11 +364,14 @@ builds the rooms from a chamber description as chamber-build does.)")
       .def(
           "rooms",
           [](py::handle self, std::int64_t i) {
-            World &w = worldOf(self);
-            auto lock = lockWorld(w);
-            if (i < 0) i += static_cast<std::int64_t>(w.bodyCount());
-            if (i < 0) throw py::index_error("body index out of range");
-            const std::vector<std::uint32_t> &rooms = w.rooms(static_cast<std::size_t>(i));
+            World& w = worldOf(self);
+            std::vector<std::uint32_t> rooms;
+            {
+              auto lock = lockWorld(w);
+              if (i < 0) i += static_cast<std::int64_t>(w.bodyCount());
+              if (i < 0) throw py::index_error("body index out of range");
+              rooms = w.rooms(static_cast<std::size_t>(i));
+            }
             py::tuple t(rooms.size());
             for (std::size_t k = 0; k < rooms.size(); ++k) t[k] = py::int_(rooms[k]);
             return t;
@@ -375,46 +380,54 @@ builds the rooms from a chamber description as chamber-build does.)")
       .def_property_readonly(
           "contacts",
           [](py::handle self) {
-            World &w = worldOf(self);
-            auto lock = lockWorld(w);
-            return contactArray(chamber_python::ContactRows(w, w.physics().stepContacts));
+            World& w = worldOf(self);
+            std::vector<ContactRow> rows;
+            {
+              auto lock = lockWorld(w);
+              rows = chamber_python::ContactRows(w, w.physics().stepContacts);
+            }
+            return contactArray(rows);
           },
           "Every contact of the last step: point, correction, body, other, "
           "other_is_room.")
       .def_property_readonly("bodies",
                              [](py::handle self) {
-                               World &w = worldOf(self);
+                               World& w = worldOf(self);
                                return w.bodyCount();
                              })
       .def("__len__",
            [](py::handle self) {
-             World &w = worldOf(self);
+             World& w = worldOf(self);
              return w.bodyCount();
            })
       .def_property_readonly("room_count",
                              [](py::handle self) {
-                               World &w = worldOf(self);
+                               World& w = worldOf(self);
                                return w.roomCount();
                              })
       .def_property_readonly(
           "steps",
           [](py::handle self) {
-            World &w = worldOf(self);
+            World& w = worldOf(self);
             return w.steps();
           },
           "Steps taken since the world was made (kept by state()).")
       .def(
           "state",
           [](py::handle self) {
-            World &w = worldOf(self);
-            auto lock = lockWorld(w);
-            return py::bytes(w.state());
+            World& w = worldOf(self);
+            std::string state;
+            {
+              auto lock = lockWorld(w);
+              state = w.state();
+            }
+            return py::bytes(state);
           },
           "The whole state as bytes; restore() puts it back bit for bit.")
       .def(
           "restore",
-          [](py::handle self, const py::bytes &bytes) {
-            World &w = worldOf(self);
+          [](py::handle self, const py::bytes& bytes) {
+            World& w = worldOf(self);
             std::string s = bytes;
             auto lock = lockWorld(w);
             w.restore(s);
@@ -422,14 +435,14 @@ builds the rooms from a chamber description as chamber-build does.)")
           py::arg("state"))
       .def("__copy__",
            [](py::handle self) {
-             World &w = worldOf(self);
+             World& w = worldOf(self);
              auto lock = lockWorld(w);
              return new World(w);
            })
       .def(
           "__deepcopy__",
           [](py::handle self, py::object) {
-            World &w = worldOf(self);
+            World& w = worldOf(self);
             auto lock = lockWorld(w);
             return new World(w);
           },
@@ -438,21 +451,25 @@ builds the rooms from a chamber description as chamber-build does.)")
       // and the state.
       .def("__reduce__",
            [](py::object self) {
-             World &w = worldOf(self);
-             auto lock = lockWorld(w);
+             World& w = worldOf(self);
+             std::string state;
+             {
+               auto lock = lockWorld(w);
+               state = w.state();
+             }
              return py::make_tuple(py::module_::import("chamber").attr("_world_from_pickle"),
                                    py::make_tuple(py::bytes(w.chamber()->bytes), w.chamber()->name,
-                                                  py::bytes(w.state())));
+                                                  py::bytes(state)));
            })
       .def_static("_from_pickle",
-                  [](const py::bytes &bytes, const std::string &name, const py::bytes &state) {
+                  [](const py::bytes& bytes, const std::string& name, const py::bytes& state) {
                     auto world = std::make_unique<World>(chamberFrom(bytes, name),
                                                          vec3f(0, 0.5f, 0), vec3f());
                     world->restore(state);
                     return world.release();
                   })
       .def("__repr__", [](py::handle self) {
-        World &w = worldOf(self);
+        World& w = worldOf(self);
         return "<chamber.World '" + w.chamber()->name + "': " + std::to_string(w.bodyCount()) +
                " bodies, " + std::to_string(w.roomCount()) + " rooms, step " +
                std::to_string(w.steps()) + ">";

@@ -18,24 +18,24 @@ namespace {
 struct OwnedWorld {
   PhysicsWorld world;
   ~OwnedWorld() {
-    for (Volume *body : world.objects) delete body;
+    for (Volume* body : world.objects) delete body;
     Veruruve::Physics::destroyContainers(world);
   }
 };
 
 }  // namespace
 
-SimOptions ParseSimArguments(const std::vector<std::string> &arguments, SimOptions options) {
-  std::vector<const char *> argv{"chamber-sim"};
-  for (const std::string &argument : arguments) argv.push_back(argument.c_str());
+SimOptions ParseSimArguments(const std::vector<std::string>& arguments, SimOptions options) {
+  std::vector<const char*> argv{"chamber-sim"};
+  for (const std::string& argument : arguments) argv.push_back(argument.c_str());
   std::string error;
   if (!SimOptions_Parse(static_cast<int>(argv.size()), argv.data(), &options, &error))
     throw WorldError(WorldError::kValue, error);
   return options;
 }
 
-SimOptions ParseSimFile(const std::string &path) {
-  FILE *file = std::fopen(path.c_str(), "rb");
+SimOptions ParseSimFile(const std::string& path) {
+  FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) {
     WorldError error(WorldError::kOs, "cannot open options file '" + path + "'");
     error.osError = errno;
@@ -61,13 +61,13 @@ SimOptions ParseSimFile(const std::string &path) {
   return options;
 }
 
-SimRun RunSimulation(const SimOptions &options) {
+SimRun RunSimulation(const SimOptions& options) {
   SimRun run;
   const std::string bytes = ReadContainerFile(options.ctrPath, options.ctrWhere);
   OwnedWorld owned;
-  PhysicsWorld &world = owned.world;
+  PhysicsWorld& world = owned.world;
   const ContainerLoadReport report = Containers_LoadMemory(
-      world, reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size());
+      world, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   if (report.truncated || report.facesSkipped > 0)
     run.warning = "'" + options.ctrPath + "' is damaged (" +
                   (report.truncated ? "ends inside a record; " : "") +
@@ -77,7 +77,7 @@ SimRun RunSimulation(const SimOptions &options) {
 
   // As chamber-sim runs: the ball, then before each step the bodies that
   // join and the pushes, then the step and its rows.
-  Veruruve::Physics::CollisionSphere *ball = Sandbox_MakeBall(options.start);
+  Veruruve::Physics::CollisionSphere* ball = Sandbox_MakeBall(options.start);
   ball->velocity = options.velocity;
   world.objects.push_back(ball);
   ReplaySchedule schedule;
@@ -88,7 +88,7 @@ SimRun RunSimulation(const SimOptions &options) {
     Veruruve::Physics::stepPhysics(world);
     if (step % options.every != 0 && step != options.steps) continue;
     for (std::size_t i = 0; i < world.objects.size(); ++i) {
-      const Volume &body = *world.objects[i];
+      const Volume& body = *world.objects[i];
       run.rows.push_back({step, static_cast<std::uint32_t>(i), body.position.x, body.position.y,
                           body.position.z, body.velocity.x, body.velocity.y, body.velocity.z,
                           body.gravity.x, body.gravity.y, body.gravity.z});

@@ -17,41 +17,41 @@ constexpr char kMagic[8] = {'C', 'H', 'M', 'S', 'T', 'A', 'T', '1'};
 struct Writer {
   std::string out;
   template <typename T>
-  void put(const T &value) {
-    out.append(reinterpret_cast<const char *>(&value), sizeof value);
+  void put(const T& value) {
+    out.append(reinterpret_cast<const char*>(&value), sizeof value);
   }
-  void put(const vec3f &v) { put(v.x), put(v.y), put(v.z); }
-  void put(const mat4f &m) {
+  void put(const vec3f& v) { put(v.x), put(v.y), put(v.z); }
+  void put(const mat4f& m) {
     for (float f : m.m) put(f);
   }
 };
 
 struct Reader {
-  const std::string &in;
+  const std::string& in;
   std::size_t at = 0;
   template <typename T>
-  void get(T *value) {
+  void get(T* value) {
     if (in.size() - at < sizeof *value) bad("it ends early");
     std::memcpy(value, in.data() + at, sizeof *value);
     at += sizeof *value;
   }
-  void get(vec3f *v) { get(&v->x), get(&v->y), get(&v->z); }
-  void get(mat4f *m) {
-    for (float &f : m->m) get(&f);
+  void get(vec3f* v) { get(&v->x), get(&v->y), get(&v->z); }
+  void get(mat4f* m) {
+    for (float& f : m->m) get(&f);
   }
   // A count of items of at least itemBytes each that the rest can hold.
-  std::uint32_t count(std::size_t itemBytes, std::size_t limit, const char *what) {
+  std::uint32_t count(std::size_t itemBytes, std::size_t limit, const char* what) {
     std::uint32_t n = 0;
     get(&n);
     if (n > limit || n > (in.size() - at) / itemBytes) bad(std::string("bad count of ") + what);
     return n;
   }
-  [[noreturn]] static void bad(const std::string &why) {
+  [[noreturn]] static void bad(const std::string& why) {
     throw WorldError(WorldError::kValue, "not a state of this world: " + why);
   }
 };
 
-void putBody(Writer &w, const CollisionSphere &b) {
+void putBody(Writer& w, const CollisionSphere& b) {
   w.put(b.position);
   w.put(b.orientation.w), w.put(b.orientation.x), w.put(b.orientation.y), w.put(b.orientation.z);
   w.put(b.orientation.matrix);
@@ -69,7 +69,7 @@ void putBody(Writer &w, const CollisionSphere &b) {
   for (std::uint32_t k : b.containerIndices) w.put(k);
 }
 
-void getBody(Reader &r, CollisionSphere *b, std::size_t rooms) {
+void getBody(Reader& r, CollisionSphere* b, std::size_t rooms) {
   r.get(&b->position);
   r.get(&b->orientation.w), r.get(&b->orientation.x), r.get(&b->orientation.y),
       r.get(&b->orientation.z);
@@ -86,7 +86,7 @@ void getBody(Reader &r, CollisionSphere *b, std::size_t rooms) {
   r.get(&b->radius);
   const std::uint32_t n = r.count(sizeof(std::uint32_t), rooms, "rooms");
   b->containerIndices.resize(n);
-  for (std::uint32_t &k : b->containerIndices) {
+  for (std::uint32_t& k : b->containerIndices) {
     r.get(&k);
     // The step indexes the room list with these.
     if (k >= rooms) Reader::bad("room index out of range");
@@ -95,9 +95,9 @@ void getBody(Reader &r, CollisionSphere *b, std::size_t rooms) {
 
 constexpr std::size_t kContactBytes = 6 * sizeof(float) + 2 * sizeof(std::uint32_t) + 1;
 
-void putContacts(Writer &w, const std::vector<ContactRow> &contacts) {
+void putContacts(Writer& w, const std::vector<ContactRow>& contacts) {
   w.put(static_cast<std::uint32_t>(contacts.size()));
-  for (const ContactRow &c : contacts) {
+  for (const ContactRow& c : contacts) {
     w.put(c.point);
     w.put(c.correction);
     w.put(c.body);
@@ -106,9 +106,9 @@ void putContacts(Writer &w, const std::vector<ContactRow> &contacts) {
   }
 }
 
-std::vector<ContactRow> getContacts(Reader &r, std::size_t bodies, std::size_t rooms) {
+std::vector<ContactRow> getContacts(Reader& r, std::size_t bodies, std::size_t rooms) {
   std::vector<ContactRow> contacts(r.count(kContactBytes, SIZE_MAX, "contacts"));
-  for (ContactRow &c : contacts) {
+  for (ContactRow& c : contacts) {
     std::uint8_t isRoom = 0;
     r.get(&c.point);
     r.get(&c.correction);
@@ -140,7 +140,7 @@ std::string World::state() const {
   return w.out;
 }
 
-void World::restore(const std::string &bytes) {
+void World::restore(const std::string& bytes) {
   Reader r{bytes};
   if (bytes.size() < sizeof kMagic || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0)
     Reader::bad("it does not start as one");
@@ -155,7 +155,7 @@ void World::restore(const std::string &bytes) {
   const std::uint32_t count = r.count(kBodyBytes, kMaxBodies, "bodies");
   if (count == 0) Reader::bad("it has no ball");
   std::vector<CollisionSphere> bodies(count);
-  for (CollisionSphere &body : bodies) getBody(r, &body, rooms);
+  for (CollisionSphere& body : bodies) getBody(r, &body, rooms);
   std::vector<ContactRow> contacts = getContacts(r, count, rooms);
   std::vector<ContactRow> stepContacts = getContacts(r, count, rooms);
   if (r.at != bytes.size()) Reader::bad("bytes left over");
@@ -169,15 +169,15 @@ void World::restore(const std::string &bytes) {
       bodies_.append(bodies[i]);
   }
   rebuildObjects();
-  const auto toContacts = [&](const std::vector<ContactRow> &rows, std::vector<Contact> *out) {
+  const auto toContacts = [&](const std::vector<ContactRow>& rows, std::vector<Contact>* out) {
     out->clear();
-    for (const ContactRow &row : rows) {
+    for (const ContactRow& row : rows) {
       Contact c;
       c.point = row.point;
       c.correction = row.correction;
       c.body = bodies_.at(row.body);
       c.other = row.otherIsRoom
-                    ? static_cast<Veruruve::Physics::Volume *>(physics_.containers[row.other])
+                    ? static_cast<Veruruve::Physics::Volume*>(physics_.containers[row.other])
                     : bodies_.at(row.other);
       out->push_back(c);
     }

@@ -17,14 +17,14 @@ using Veruruve::Physics::Volume;
 namespace chamber_python {
 namespace {
 
-bool finite(const vec3f &v) {
+bool finite(const vec3f& v) {
   return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
-std::string quoted(const std::string &text) { return "'" + text + "'"; }
+std::string quoted(const std::string& text) { return "'" + text + "'"; }
 
 // FNV-1a over the container file: a state names the rooms it belongs to.
-std::uint64_t hashBytes(const std::string &bytes) {
+std::uint64_t hashBytes(const std::string& bytes) {
   std::uint64_t h = 14695981039346656037ull;
   for (unsigned char c : bytes) {
     h ^= c;
@@ -35,19 +35,19 @@ std::uint64_t hashBytes(const std::string &bytes) {
 
 // The index of a party of a contact: bodies by their place in the storage,
 // rooms by their place in the room list.
-std::uint32_t bodyIndex(const World &world, const Volume *body) {
-  const auto *sphere = static_cast<const CollisionSphere *>(body);
+std::uint32_t bodyIndex(const World& world, const Volume* body) {
+  const auto* sphere = static_cast<const CollisionSphere*>(body);
   return static_cast<std::uint32_t>(sphere - world.firstBody());
 }
 
-bool isBody(const World &world, const Volume *party) {
-  const auto *first = reinterpret_cast<const char *>(world.firstBody());
-  const auto *p = reinterpret_cast<const char *>(party);
+bool isBody(const World& world, const Volume* party) {
+  const auto* first = reinterpret_cast<const char*>(world.firstBody());
+  const auto* p = reinterpret_cast<const char*>(party);
   return p >= first && p < first + world.bodyCount() * sizeof(CollisionSphere);
 }
 
-std::uint32_t roomIndex(const World &world, const Contact &contact) {
-  const auto &rooms = world.physics().containers;
+std::uint32_t roomIndex(const World& world, const Contact& contact) {
+  const auto& rooms = world.physics().containers;
   // The room is among the body's candidates, a handful.
   for (std::uint32_t k : contact.body->containerIndices)
     if (k < rooms.size() && rooms[k] == contact.other) return k;
@@ -58,9 +58,9 @@ std::uint32_t roomIndex(const World &world, const Contact &contact) {
 
 }  // namespace
 
-std::string ReadContainerFile(const std::string &path, const std::string &where) {
+std::string ReadContainerFile(const std::string& path, const std::string& where) {
   const std::string prefix = where.empty() ? "" : where + ": ";
-  FILE *file = std::fopen(path.c_str(), "rb");
+  FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) {
     WorldError error(WorldError::kOs, prefix + "cannot open container file " + quoted(path));
     error.osError = errno;
@@ -82,14 +82,14 @@ std::string ReadContainerFile(const std::string &path, const std::string &where)
   return bytes;
 }
 
-std::string BuildContainerBytes(const std::string &description) {
+std::string BuildContainerBytes(const std::string& description) {
   std::vector<chamber::Problem> problems;
   const chamber::Chamber built = chamber::ParseDescription(description, problems);
   if (problems.empty()) chamber::CheckChamber(built, problems);
   if (!problems.empty()) {
     // chamber-build's messages, the description standing for its file.
     std::string message;
-    for (const chamber::Problem &p : problems) {
+    for (const chamber::Problem& p : problems) {
       if (!message.empty()) message += '\n';
       message += "description:" + std::to_string(p.line) + ": error: " + p.message;
     }
@@ -98,19 +98,19 @@ std::string BuildContainerBytes(const std::string &description) {
   return chamber::ContainerFileBytes(built);
 }
 
-World::World(std::shared_ptr<const Chamber> chamber, const vec3f &start, const vec3f &velocity)
+World::World(std::shared_ptr<const Chamber> chamber, const vec3f& start, const vec3f& velocity)
     : chamber_(std::move(chamber)) {
   if (!finite(start) || !finite(velocity))
     throw WorldError(WorldError::kValue, "the ball's start and velocity must be finite");
   load();
-  CollisionSphere *ball = Sandbox_MakeBall(start);
+  CollisionSphere* ball = Sandbox_MakeBall(start);
   ball->velocity = velocity;
   bodies_.append(*ball);
   delete ball;
   rebuildObjects();
 }
 
-World::World(const World &other) : chamber_(other.chamber_) {
+World::World(const World& other) : chamber_(other.chamber_) {
   load();
   restore(other.state());
 }
@@ -118,9 +118,9 @@ World::World(const World &other) : chamber_(other.chamber_) {
 World::~World() { Veruruve::Physics::destroyContainers(physics_); }
 
 void World::load() {
-  const std::string &bytes = chamber_->bytes;
+  const std::string& bytes = chamber_->bytes;
   const ContainerLoadReport report = Containers_LoadMemory(
-      physics_, reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size());
+      physics_, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   if (report.truncated || report.facesSkipped > 0) {
     const std::size_t rooms = physics_.containers.size();
     Veruruve::Physics::destroyContainers(physics_);
@@ -138,10 +138,10 @@ void World::rebuildObjects() {
   for (std::size_t i = 0; i < bodies_.size(); ++i) physics_.objects[i] = bodies_.at(i);
 }
 
-std::size_t World::addBall(const vec3f &position, const vec3f &velocity) {
+std::size_t World::addBall(const vec3f& position, const vec3f& velocity) {
   if (!finite(position) || !finite(velocity))
     throw WorldError(WorldError::kValue, "a ball's position and velocity must be finite");
-  CollisionSphere *ball = Sandbox_MakeBall(position);
+  CollisionSphere* ball = Sandbox_MakeBall(position);
   ball->velocity = velocity;
   try {
     bodies_.append(*ball);
@@ -154,7 +154,7 @@ std::size_t World::addBall(const vec3f &position, const vec3f &velocity) {
   return bodies_.size() - 1;
 }
 
-void World::push(const vec3f &force) {
+void World::push(const vec3f& force) {
   if (!finite(force)) throw WorldError(WorldError::kValue, "a push must be finite");
   bodies_.at(0)->force += force;
 }
@@ -163,7 +163,7 @@ void World::checkFinite() const {
   // Positions and velocities can be written through arrays; a body that
   // is nowhere would make every later step meaningless.
   for (std::size_t i = 0; i < bodies_.size(); ++i) {
-    const CollisionSphere &b = *bodies_.at(i);
+    const CollisionSphere& b = *bodies_.at(i);
     if (!finite(b.position) || !finite(b.velocity))
       throw WorldError(WorldError::kValue, "body " + std::to_string(i) +
                                                " has a position or velocity that is not finite");
@@ -175,17 +175,17 @@ void World::step(std::uint64_t n) {
   steps_ += n;
 }
 
-const std::vector<std::uint32_t> &World::rooms(std::size_t i) const {
+const std::vector<std::uint32_t>& World::rooms(std::size_t i) const {
   if (i >= bodies_.size())
     throw WorldError(WorldError::kIndex, "body " + std::to_string(i) + " out of range (" +
                                              std::to_string(bodies_.size()) + " bodies)");
   return bodies_.at(i)->containerIndices;
 }
 
-std::vector<ContactRow> ContactRows(const World &world, const std::vector<Contact> &contacts) {
+std::vector<ContactRow> ContactRows(const World& world, const std::vector<Contact>& contacts) {
   std::vector<ContactRow> rows;
   rows.reserve(contacts.size());
-  for (const Contact &contact : contacts) {
+  for (const Contact& contact : contacts) {
     if (!contact.body || !contact.other) continue;
     ContactRow row;
     row.point = contact.point;
