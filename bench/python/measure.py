@@ -49,11 +49,6 @@ def sim_args(steps, extra):
     return args
 
 
-def sim_seconds(steps, extra):
-    args = sim_args(steps, extra)
-    return least(lambda: subprocess.run(args, check=True, stdout=subprocess.DEVNULL))
-
-
 def sim_median(steps, extra):
     """chamber-sim's own --stats median of one step, least of the runs."""
     best = float("inf")
@@ -68,25 +63,31 @@ def sim_median(steps, extra):
 SETTLE = 200  # steps until the balls rest on the floor
 
 
-def step_cost(extra, sim_steps):
-    # chamber-sim's step: a long run less a run of the first steps (start-up,
-    # loading, the fall), per step; long enough that the start-up's noise
-    # is small beside it.
-    sim = (sim_seconds(SETTLE + sim_steps, extra) - sim_seconds(SETTLE, extra)) / sim_steps
+def step_cost(extra, sim_steps, chunk):
+    """chamber-sim's step as its --stats median (each step timed alone, so
+    a step the busy machine interrupts does not move it; it includes two
+    clock readings, some 25 ns), and the module's: world.step(chunk) with
+    chunks of about 3 ms, which the machine rarely interrupts, least and
+    median per step over many chunks."""
     world = world_with(extra)
     world.step(SETTLE)
-    module = least(lambda: world.step(10000)) / 10000
-    return sim, sim_median(SETTLE + sim_steps, extra), module
+    times = []
+    for _ in range(REPEAT * 4):
+        start = time.perf_counter()
+        world.step(chunk)
+        times.append((time.perf_counter() - start) / chunk)
+    return sim_median(SETTLE + sim_steps, extra), min(times), float(np.median(times))
 
 
 def main():
-    print("| Bodies | chamber-sim, per step | its --stats median | world.step(10000), per step "
-          "| difference |")
+    print("| Bodies | chamber-sim --stats median | world.step(N) per step, least | median "
+          "| least against chamber-sim |")
     print("|---:|---:|---:|---:|---:|")
-    for extra, sim_steps in (([], 400000), (balls(63), 40000)):
-        sim, median, module = step_cost(extra, sim_steps)
-        print("| %d | %.3f µs | %.3f µs | %.3f µs | %+.1f %% |" % (
-            1 + len(extra), sim * 1e6, median * 1e6, module * 1e6, 100 * (module - sim) / sim))
+    for extra, sim_steps, chunk in (([], 100000, 10000), (balls(63), 10000, 100)):
+        sim, least_time, median = step_cost(extra, sim_steps, chunk)
+        print("| %d | %.3f µs | %.3f µs (N = %d) | %.3f µs | %+.1f %% |" % (
+            1 + len(extra), sim * 1e6, least_time * 1e6, chunk, median * 1e6,
+            100 * (least_time - sim) / sim))
 
     world = chamber.World(CTR)
     world.step(200)  # resting
@@ -108,10 +109,17 @@ def main():
 
     worlds = [world_with(balls(i % 8)) for i in range(64)]
     steps = 2000
-    one = least(lambda: chamber.run_many(worlds, steps, threads=1), 5)
-    two = least(lambda: chamber.run_many(worlds, steps, threads=2), 5)
-    print("\nrun_many, 64 worlds of 1 to 8 balls, %d steps each: 1 thread %.3f s, 2 threads "
-          "%.3f s: %.2f times as fast" % (steps, one, two, one / two))
+    for threads in (1, 2):
+        best_wall, cpu = float("inf"), 0.0
+        for _ in range(5):
+            t0, c0 = time.perf_counter(), time.process_time()
+            chamber.run_many(worlds, steps, threads=threads)
+            wall, used = time.perf_counter() - t0, time.process_time() - c0
+            if wall < best_wall:
+                best_wall, cpu = wall, used
+        print("\nrun_many, 64 worlds of 1 to 8 balls, %d steps each, %d thread(s): %.3f s "
+              "(least of 5), %.3f s of processor time in it" % (steps, threads, best_wall, cpu))
+    print("load average while measuring: %.1f on %d cores" % (os.getloadavg()[0], os.cpu_count()))
 
 
 if __name__ == "__main__":
