@@ -64,6 +64,8 @@ struct CoreState {
 
   bool resetRequested = false;
   bool quitRequested = false;
+  // F9 exports in every frame it is held; a failure is told once per press.
+  bool exportFailureReported = false;
 };
 
 extern CoreState core;
@@ -86,7 +88,11 @@ void Core_UpdateFades();
 
 // Message log.
 void Core_LogMessage(std::string label);
+// Writes "messages.txt"; when it cannot, one line on stderr with the
+// system's reason, once until Core_ExportKeyReleased.
 void Core_ExportMessageBuffer();
+// F9 is up: the next failed export is told again.
+void Core_ExportKeyReleased();
 
 // Settings file "config.dat".
 void Core_Initialize_LoadConfig();
@@ -112,5 +118,6 @@ void Core_UpdateMouse();
 // old or the new complete file. The new file keeps the old one's permission
 // bits; through a symbolic link the link's target is replaced and the link
 // stays. False (and the old file untouched) when the old file cannot be
-// opened for writing, or the temporary file cannot be written or renamed.
+// opened for writing, or the temporary file cannot be written or renamed;
+// errno then holds the reason.
 bool Core_ReplaceFile(const char* path, const std::string& bytes);

@@ -77,7 +77,10 @@ void Core_Update() {
   }
   if (glfwGetKey(GLFW_KEY_ESC) == GLFW_PRESS || glfwGetWindowParam(GLFW_OPENED) == 0)
     core.quitRequested = true;
-  if (glfwGetKey(GLFW_KEY_F9) == GLFW_PRESS) Core_ExportMessageBuffer();
+  if (glfwGetKey(GLFW_KEY_F9) == GLFW_PRESS)
+    Core_ExportMessageBuffer();
+  else
+    Core_ExportKeyReleased();
   if (glfwGetKey(GLFW_KEY_F11) == GLFW_PRESS) {
     Core_LogMessage("Core_Reset");
     core.resetRequested = true;

@@ -1,5 +1,7 @@
 // The message log: every major routine records a fixed label on entry.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "core/core.h"
 
@@ -15,5 +17,11 @@ void Core_ExportMessageBuffer() {
     bytes += label;
     bytes += '\n';
   }
-  Core_ReplaceFile("messages.txt", bytes);
+  if (Core_ReplaceFile("messages.txt", bytes)) return;
+  // Beside the console's labels, on stderr: the export itself says nothing.
+  if (!core.exportFailureReported)
+    fprintf(stderr, "chamber: cannot write messages.txt: %s\n", strerror(errno));
+  core.exportFailureReported = true;
 }
+
+void Core_ExportKeyReleased() { core.exportFailureReported = false; }

@@ -24,7 +24,11 @@ bool followLinks(std::string& path) {
     if (lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return true;
     char target[PATH_MAX];
     const ssize_t length = readlink(path.c_str(), target, sizeof target);
-    if (length <= 0 || static_cast<size_t>(length) >= sizeof target) return false;
+    if (length < 0) return false;
+    if (static_cast<size_t>(length) >= sizeof target) {
+      errno = ENAMETOOLONG;
+      return false;
+    }
     const std::string link(target, static_cast<size_t>(length));
     const size_t slash = path.rfind('/');
     if (link[0] == '/' || slash == std::string::npos)
@@ -32,6 +36,7 @@ bool followLinks(std::string& path) {
     else
       path = path.substr(0, slash + 1) + link;
   }
+  errno = ELOOP;
   return false;
 }
 
@@ -40,6 +45,7 @@ bool writeAll(int fd, const std::string& bytes) {
   while (written < bytes.size()) {
     const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
     if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = ENOSPC;
     if (n <= 0) return false;
     written += static_cast<size_t>(n);
   }
@@ -81,8 +87,14 @@ bool Core_ReplaceFile(const char* path, const std::string& bytes) {
   if (fd < 0) return false;
   bool ok = writeAll(fd, bytes);
   if (ok && hadOld) ok = keepOwnerAndMode(fd, old);
-  if (close(fd) != 0) ok = false;
+  int reason = errno;
+  if (close(fd) != 0 && ok) {
+    ok = false;
+    reason = errno;
+  }
   if (ok && rename(temporary.c_str(), target.c_str()) == 0) return true;
+  if (ok) reason = errno;
   unlink(temporary.c_str());
+  errno = reason;  // the failure's, not the clean-up's
   return false;
 }

@@ -17,6 +17,7 @@ std::vector<std::string> Instruments_HelpLines() {
       "O: while paused, take one physics step",
       "[ / ]: slow motion: halve / double the step rate (16 ms to 1024 ms per step)",
       ", / .: while paused, one step back / forward through the last 3600 (Shift: 10)",
+      "T: while paused in a replay, take it over at this step and go on live",
       "B: shoot a ball along the view at 0.02 units per step (at most 64)",
       "F1: this help on / off",
       "F2: rooms off / outlined / outlined with the ball's rooms highlighted",

@@ -194,6 +194,10 @@ struct ReplayWindowState {
   History history;
   SessionLog log;
   bool playing = false;  // chamber --replay: the session comes from a file
+  // The user took the played-back session over (T, or a step beyond the
+  // file's last): from then on it goes on live, until a reset plays the
+  // file again.
+  bool takenOver = false;
   std::string playbackPath;
   SimOptions playback;   // the file's options
   ReplaySchedule schedule;
@@ -221,8 +225,9 @@ void Replay_NotePush(const vec3f& force);
 // and pushes for the step go into the world just before it.
 void Replay_BeforeStep();
 void Replay_AfterStep();
-// Per frame, after the instrument keys: "," and "." (with Shift, 10 steps)
-// while paused, F8.
+// Per frame, after the instrument keys and before the camera's pushes: ","
+// and "." (with Shift, 10 steps) while paused, T while paused in a replay,
+// F8; and a step due beyond a replay's last takes the session over.
 void Replay_Update();
 // The step line shown outside the debug panel; none while the physics runs
 // at the newest step of a live session.

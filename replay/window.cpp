@@ -80,7 +80,14 @@ bool Replay_LoadPlayback(const std::string& path, std::string* error) {
   return true;
 }
 
-bool Replay_Playing() { return replay.playing; }
+bool Replay_Playing() { return replay.playing && !replay.takenOver; }
+
+void Replay_TakeOver() {
+  if (!Replay_Playing()) return;
+  replay.takenOver = true;
+  printf("Replay taken over at step %llu\n",
+         static_cast<unsigned long long>(replay.history.current));
+}
 
 const char* Replay_ContainerPath() {
   return replay.playing ? replay.playback.ctrPath.c_str() : "0.ctr";
@@ -94,6 +101,8 @@ void Replay_BeginSession() {
     ReplaySchedule_Start(replay.schedule, replay.playback);
     replay.scheduledStep = 0;
   }
+  // A reset plays the file again from its start.
+  replay.takenOver = false;
   History_Clear(replay.history);
   History_Record(replay.history, world);
   SessionLog_Begin(replay.log, world);
@@ -112,7 +121,9 @@ void Replay_BeforeStep() {
     History_DiscardFuture(replay.history);
     SessionLog_Truncate(replay.log, replay.history.current);
   }
-  if (replay.playing && !sandbox.world.objects.empty()) feedFromFile(nextStep());
+  // The file has nothing for a step beyond its last: that step is live.
+  if (Replay_Playing() && nextStep() > replay.playback.steps) Replay_TakeOver();
+  if (Replay_Playing() && !sandbox.world.objects.empty()) feedFromFile(nextStep());
   SessionLog_BeforeStep(replay.log, sandbox.world);
 }
 
@@ -124,7 +135,7 @@ void Replay_AfterStep() {
            static_cast<unsigned long long>(SessionLog_Steps(replay.log)));
   History_Record(replay.history, sandbox.world);
   // The end of a played-back session: everything stops there to be looked at.
-  if (replay.playing && replay.history.current == replay.playback.steps) {
+  if (Replay_Playing() && replay.history.current == replay.playback.steps) {
     Instruments_SetPaused(true);
     printf("Replay ended at step %llu\n", static_cast<unsigned long long>(replay.playback.steps));
   }
@@ -139,6 +150,11 @@ void Replay_Update() {
     // Pushes noted for a step that will now start from elsewhere.
     replay.log.pending.clear();
   }
+  if (pressed('T', downNow) && Instruments_Paused()) Replay_TakeOver();
+  // A step beyond the file's last (P or O at the end of a replay) goes on
+  // live: taken over now, so that the camera's pushes of this frame count.
+  if (Replay_Playing() && nextStep() > replay.playback.steps && Instruments_StepDue())
+    Replay_TakeOver();
   if (pressed(GLFW_KEY_F8, downNow)) Replay_SaveSession();
   replay.keysDown = downNow;
 }
@@ -146,9 +162,9 @@ void Replay_Update() {
 std::vector<std::string> Replay_StatusLines() {
   const History& history = replay.history;
   const bool rewound = history.current < history.newest;
-  if (!replay.playing && !Instruments_Paused() && !rewound) return {};
+  if (!Replay_Playing() && !Instruments_Paused() && !rewound) return {};
   std::string line = "Step " + std::to_string(history.current);
-  if (replay.playing) line += " of " + std::to_string(replay.playback.steps) + " (replay)";
+  if (Replay_Playing()) line += " of " + std::to_string(replay.playback.steps) + " (replay)";
   if (rewound) line += ", " + std::to_string(history.newest - history.current) + " back";
   return {line};
 }

@@ -26,7 +26,7 @@ struct MousePosition {
 
 struct SandboxState {
   std::vector<std::string> directoryList;  // the working directory, in listing order
-  std::vector<Model> modelList;            // every model loaded; entry 0 is drawn
+  std::vector<Model> modelList;            // the models of this start-up; entry 0 is drawn
   unsigned chamberList = 0;                // display list of the chamber
   std::vector<std::string> hudLines;       // this frame's overlay lines
   // The rooms (owned: the container loader deletes the ones it replaces)

@@ -34,6 +34,10 @@ void Sandbox_Initialize() {
   sandbox.camera.cameraPosition = vec3f(-1, 0.15f, 0);
   sandbox.camera.cameraRestPosition = vec3f(-1, 0.15f, 0);
   sandbox.camera.targetAngles = sandbox.camera.cameraAngles;
+  // A reset draws the chamber it finds now, which may have been rebuilt
+  // since: the models of the cycles before go, and this cycle's first model
+  // becomes entry 0. (Rebuilding the window keeps entry 0.)
+  sandbox.modelList.clear();
   Sandbox_LoadTextures();
   // Replaces (and deletes) the rooms of an earlier cycle.
   Game_File_Load_Containers(sandbox.world, Replay_ContainerPath());

@@ -16,6 +16,7 @@ CHAMBER_PACKAGES=(
   libtinyobjloader-dev
   libpng-dev libfast-float-dev x11-xserver-utils x11-xkb-utils
   dpkg-dev
+  libssl-dev
   pybind11-dev python3-dev python3-numpy python3-pytest python3-matplotlib parallel
 )
 

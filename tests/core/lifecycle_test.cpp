@@ -184,6 +184,22 @@ TEST_F(CoreTest, F9ExportsTheLabelsLoggedSoFar) {
   EXPECT_EQ(readFile("messages.txt"), expected);
 }
 
+TEST_F(CoreTest, F9ThatCannotWriteSaysWhyOncePerPress) {
+  ASSERT_EQ(mkdir("messages.txt", 0755), 0);  // no file can replace it, even for root
+  ::testing::internal::CaptureStderr();
+  runProgram([](int swap) {
+    if (swap == 2 || swap == 6) fake.keysDown = {GLFW_KEY_F9};  // held for three frames
+    if (swap == 5 || swap == 9) fake.keysDown = {};
+    if (swap == 10) fake.keysDown = {GLFW_KEY_ESC};
+  });
+  const std::string errors = ::testing::internal::GetCapturedStderr();
+  const std::string line = "chamber: cannot write messages.txt: Is a directory\n";
+  std::size_t count = 0;
+  for (std::size_t at = errors.find(line); at != std::string::npos; at = errors.find(line, at + 1))
+    ++count;
+  EXPECT_EQ(count, 2u) << errors;
+}
+
 TEST_F(CoreTest, F11RunsTheWholeCycleAgain) {
   runProgram([](int swap) {
     if (swap == 2) fake.keysDown = {GLFW_KEY_F11};

@@ -66,6 +66,25 @@ def test_f9_export():
                "the export line stays on the console")
 
 
+def test_f9_cannot_write():
+    """F9 held for many frames with a directory where messages.txt goes:
+    one line on stderr per press, with the system's reason."""
+    with Session(start=False) as s:
+        os.mkdir(s.path("messages.txt"))
+        s.start()
+        s.wait_for_count("Core_MainLoop", 1)
+        for presses in (1, 2):
+            s.hold_for(["F9"], 0.5)
+            s.wait_until(lambda: s.lines().count(CANNOT_WRITE) == presses,
+                         what="%d failure lines" % presses)
+        expect(s.lines().count("Exporting Message Buffer") > 2, "an export in every frame held")
+        expect_equal(s.lines().count(CANNOT_WRITE), 2, "failure lines")
+        expect(os.path.isdir(s.path("messages.txt")), "the directory stays")
+
+
+CANNOT_WRITE = "chamber: cannot write messages.txt: Is a directory"
+
+
 def test_alt_enter():
     with Session() as s:
         s.wait_for_count("Core_MainLoop", 1)

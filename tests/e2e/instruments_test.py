@@ -214,8 +214,8 @@ def test_screenshot_read_only_directory():
 
 
 HELP_KEYS = ["Mouse", "Up / Down / Left / Right", "F / S", "E / D", "R / W", "Left Ctrl",
-             "Left Shift", "Q:", "P:", "O:", "[ / ]", "B:", "F1:", "F2:", "F3:", "F4:", "F9:",
-             "F11:", "F12:", "Alt + Enter", "Esc"]
+             "Left Shift", "Q:", "P:", "O:", "[ / ]", "T:", "B:", "F1:", "F2:", "F3:", "F4:",
+             "F9:", "F11:", "F12:", "Alt + Enter", "Esc"]
 
 
 def test_help():

@@ -97,6 +97,97 @@ def test_session_reproduced_and_played_back():
         expect("Step %d of %d (replay)" % (steps, steps) in last, "the step line: %r" % last)
 
 
+def rows_until(csv, step):
+    """The CSV's header and its rows of the steps up to step."""
+    lines = csv.splitlines(True)
+    return lines[:1] + [l for l in lines[1:] if int(l.split(",", 1)[0]) <= step]
+
+
+def play(s, text, steps, command=None):
+    """Plays the replay file of text in the session until it ends at steps."""
+    with open(s.path("played.txt"), "w") as f:
+        f.write(text)
+    s.start((command or [program()]) + ["--replay", "played.txt"])
+    s.wait_until(lambda: "Replay ended at step %d" % steps in s.lines(), timeout=90,
+                 what="the end of the replay")
+
+
+def save_and_check(s, played):
+    """F8 while paused, then the saved session checked against chamber-sim:
+    byte for byte, and the played file's rows up to the take-over first.
+    Returns the saved options' text and the step taken over at."""
+    tap(s, "F8")
+    s.wait_until(lambda: "Replay saved: replay-0001.txt and replay-0001.csv" in s.lines(),
+                 what="the replay saved")
+    taken = [l for l in s.lines() if l.startswith("Replay taken over at step ")]
+    expect_equal(len(taken), 1, "take-over lines")
+    step = int(taken[0].split()[-1])
+    s.hold(["Escape"], lambda: not s.running(), timeout=60, what="the program to end")
+    expect_equal(s.wait_exit(30), 0, "exit code")
+    options, csv = s.read("replay-0001.txt"), s.read("replay-0001.csv")
+    sim = subprocess.run([chamber_sim(), "--args", "replay-0001.txt"], cwd=s.dir, timeout=60,
+                         stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    expect_equal(sim.returncode, 0, "chamber-sim exit code (%s)" % sim.stderr.decode())
+    expect(sim.stdout.decode("latin-1") == csv, "chamber-sim printed the saved CSV")
+    original = subprocess.run([chamber_sim(), "--args", played], cwd=s.dir, timeout=60,
+                              check=True, stdout=subprocess.PIPE).stdout.decode("latin-1")
+    expect(rows_until(csv, step) == rows_until(original, step),
+           "the replay's steps up to %d come first" % step)
+    return options, step
+
+
+def saved_steps(options):
+    return int([l for l in options.splitlines() if l.startswith("--steps ")][0].split()[1])
+
+
+def test_end_of_replay_goes_on_live():
+    played = ("--ctr 0.ctr\n--steps 60\n--push 0,0,-0.052@1:40\n"
+              "--body 0.1,0.3,-0.2,0,0,0@20\n")
+    with Session(chamber_files(), start=False) as s:
+        trace = os.path.join(s.dir, "replay.trace")
+        play(s, played, 60, trace_command(trace))
+        # P goes on live: the arrow keys push and B shoots again.
+        tap(s, "p")
+        s.hold_for(["Left"], 0.6)
+        tap(s, "b")
+        time.sleep(0.3)
+        tap(s, "p")
+        time.sleep(0.5)
+        options, step = save_and_check(s, "played.txt")
+        last = overlay_frames(trace)[-1]
+    expect_equal(step, 60, "taken over at the end")
+    expect(saved_steps(options) > 60, "live steps saved:\n" + options)
+    expect_equal(options.count("--body "), 2, "the file's ball and the shot one")
+    live = [l for l in options.splitlines()
+            if l.startswith("--push ") and int(l.split("@")[1].split(":")[1]) > 60]
+    expect(live, "pushes after the end:\n" + options)
+    steps_lines = [l for l in last if l.startswith("Step ")]
+    expect_equal(steps_lines, ["Step %d" % saved_steps(options)], "the step line, live")
+    expect("Volume [2]" in last, "the shot ball: %r" % last)
+
+
+def test_take_over_at_a_rewound_step():
+    played = ("--ctr 0.ctr\n--steps 90\n--push 0,0,-0.052@1:90\n"
+              "--body 0.1,0.3,-0.2,0,0,0@70\n")
+    with Session(chamber_files(), start=False) as s:
+        play(s, played, 90)
+        s.xdotool("keydown", "Shift_L")
+        for _ in range(4):
+            tap(s, "comma")
+        s.xdotool("keyup", "Shift_L")
+        tap(s, "t")
+        s.wait_until(lambda: "Replay taken over at step 50" in s.lines(), what="the take-over")
+        tap(s, "p")
+        s.hold_for(["Right"], 0.5)
+        tap(s, "p")
+        options, step = save_and_check(s, "played.txt")
+    expect_equal(step, 50, "taken over at the step in view")
+    expect(saved_steps(options) > 50, "live steps saved:\n" + options)
+    # The file's push after step 50 and its ball at step 70 are dropped.
+    expect("--body " not in options, "no ball:\n" + options)
+    expect("--push 0,0,-0.0520000011@1:50\n" in options, "the file's push up to 50:\n" + options)
+
+
 def test_bad_replay_refused_before_any_window():
     files = chamber_files()
     files["bad.txt"] = "--steps 10\n# a comment\n--push 1,0,0@5:2\n"

@@ -7,7 +7,7 @@ import os
 import re
 import subprocess
 
-from harness import (Session, chamber_files, expect, frame_calls, gl_calls, numbered_calls,
+from harness import (Session, build_dir, chamber_files, expect, frame_calls, gl_calls, numbered_calls,
                      overlay_frames, pixels, reference_glyphs, run_test, swap_calls,
                      trace_command)
 
@@ -328,6 +328,57 @@ def test_reset():
         check_overlay(frame)  # exactly one "Volume [" line
     x, y, z = position(after[0])
     expect(x == 0 and z == 0 and 0.45 < y <= 0.5, "back at the start: %r" % after[0][-1])
+
+
+def chamber_lists(trace):
+    """The calls inside every compiled display list that draws triangles (the
+    chamber's), in the order compiled."""
+    lists, current = [], None
+    pattern = "glNewList|glEndList|glBegin|glEnd|glColor3f|glNormal3f|glVertex3f"
+    for line in gl_calls(trace, pattern):
+        if line.startswith("glNewList"):
+            current = []
+        elif line.startswith("glEndList"):
+            if any("GL_TRIANGLES" in c for c in current):
+                lists.append(current)
+            current = None
+        elif current is not None:
+            current.append(line)
+    return lists
+
+
+def test_reset_draws_the_rebuilt_chamber():
+    """The chamber rebuilt with chamber-build while the program runs: F11
+    draws the new model, in its colour, and Alt+Enter after it keeps it."""
+    with traced_session() as s:
+        with open(s.path("small.txt"), "w") as f:
+            f.write("room small\n  gravity 0 -1 0\n  colour 1 0 0\n"
+                    "  box -2 0 -2  2 3 2\nend\n")
+        build = subprocess.run([os.path.join(build_dir(), "tools", "chamber-build",
+                                             "chamber-build"), "small.txt", "."],
+                               cwd=s.dir, timeout=60, stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT)
+        expect(build.returncode == 0, "chamber-build: %s" % build.stdout.decode())
+        s.hold(["F11"], lambda: "Core_Reset" in s.lines(), what="the reset")
+        s.wait_for_count("Core_MainLoop", 2, timeout=60)
+        s.hold(["Alt_L", "Return"], lambda: "Core_Initialize_WindowFullscreenSwap" in s.lines(),
+               what="the full-screen swap")
+        s.wait_for_count("Sandbox_LoadTextures", 3, timeout=60)
+        s.window()
+        quit_and_read_frames(s)
+        lists = chamber_lists(s.trace)
+    expect(len(lists) == 3, "three chamber lists compiled: %d" % len(lists))
+    shipped, reset, rebuilt = lists
+    for drawn, when in ((reset, "after the reset"), (rebuilt, "after the window's rebuild")):
+        vertices = {c for c in drawn if c.startswith("glVertex3f")}
+        corners = {"glVertex3f(x = %d, y = %d, z = %d)" % (x, y, z)
+                   for x in (-2, 2) for y in (0, 3) for z in (-2, 2)}
+        expect(vertices == corners, "the box's corners %s: %r" % (when, sorted(vertices)))
+        colours = {c for c in drawn if c.startswith("glColor3f")} - {
+            "glColor3f(red = 1, green = 1, blue = 1)"}
+        expect(colours == {"glColor3f(red = 1, green = 0, blue = 0)"},
+               "red %s: %r" % (when, colours))
+    expect(len([c for c in shipped if c.startswith("glVertex3f")]) > 36, "the shipped chamber first")
 
 
 def test_model_drawing():

@@ -55,6 +55,37 @@ class ReplayWindow : public CoreTest {
   }
   std::uint64_t newest() const { return replay.history.newest; }
   std::uint64_t current() const { return replay.history.current; }
+
+  // Starts the program again on a replay file of this text.
+  void play(const std::string& text) {
+    Sandbox_Destroy();
+    sandbox = SandboxState();
+    instruments = InstrumentsState();
+    replay = ReplayWindowState();
+    writeFile("replay.txt", text);
+    std::string error;
+    ASSERT_TRUE(Replay_LoadPlayback("replay.txt", &error)) << error;
+    start();
+  }
+  void runUntilPaused() {
+    for (int i = 0; i < 400 && !Instruments_Paused(); ++i) frame({});
+    ASSERT_TRUE(Instruments_Paused());
+  }
+  // Saves with F8 and reads the options back.
+  SimOptions saveAndRead() {
+    tap({GLFW_KEY_F8});
+    SimOptions options;
+    std::string error;
+    EXPECT_TRUE(SimOptions_ParseFile("replay-0001.txt", &options, &error)) << error;
+    EXPECT_TRUE(SimOptions_Check(options, &error)) << error;
+    return options;
+  }
+  // What chamber-sim prints for the first steps of the played file.
+  std::string playedFirst(std::uint64_t steps) {
+    SimOptions options = replay.playback;
+    options.steps = steps;
+    return simulate(options, rooms);
+  }
 };
 
 TEST_F(ReplayWindow, CommaAndPeriodStepThroughTheStatesWhilePaused) {
@@ -162,6 +193,75 @@ TEST_F(ReplayWindow, F8SavesWhatChamberSimReproducesAndPlaybackEndsThere) {
   for (int i = 0; i < 100 && !Instruments_Paused(); ++i) frame({});
   EXPECT_EQ(current(), options.steps);
   EXPECT_TRUE(Replay_CsvText(replay.log, options.steps) == csv);
+}
+
+TEST_F(ReplayWindow, AtTheEndOfAReplayPAndOGoOnLive) {
+  play("--steps 40\n--push 0.052,0,0@5:30\n--body 0.3,0.5,0,0,0,0@10\n");
+  runUntilPaused();
+  ASSERT_EQ(current(), 40u);
+  ::testing::internal::CaptureStdout();
+  tap({'O'});  // one live step, with no key
+  EXPECT_EQ(current(), 41u);
+  EXPECT_TRUE(Instruments_Paused());
+  EXPECT_EQ(Replay_StatusLines(), std::vector<std::string>{"Step 41"});
+  tap({'P'});
+  // The arrow keys push again from the first frame, and B shoots.
+  for (int i = 0; i < 20; ++i) frame({GLFW_KEY_LEFT});
+  tap({'B'});
+  for (int i = 0; i < 10; ++i) frame({});
+  EXPECT_FALSE(Instruments_Paused());  // no second end
+  EXPECT_TRUE(Replay_StatusLines().empty());
+  EXPECT_EQ(sandbox.world.objects.size(), 3u);
+  tap({'P'});
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Replay taken over at step 40\n");
+
+  const SimOptions options = saveAndRead();
+  EXPECT_EQ(options.steps, current());
+  EXPECT_EQ(options.extraBodies.size(), 2u);
+  bool livePush = false;
+  for (const SimPush& push : options.pushes) livePush = livePush || push.to > 40;
+  EXPECT_TRUE(livePush);
+  const std::string csv = readFile("replay-0001.csv");
+  EXPECT_TRUE(csv == simulate(options, rooms));
+  EXPECT_EQ(csv.rfind(playedFirst(40), 0), 0u) << "the replay's steps come first";
+}
+
+TEST_F(ReplayWindow, TTakesAReplayOverAtTheStepInView) {
+  const std::string file = "--steps 60\n--push 0.052,0,0@1:60\n--body 0.3,0.5,0,0,0,0@45\n";
+  play(file);
+  for (int i = 0; i < 10; ++i) frame({});
+  tap({'T'});  // running: nothing
+  EXPECT_TRUE(Replay_Playing());
+  runUntilPaused();
+  for (int i = 0; i < 3; ++i) tap({',', GLFW_KEY_LSHIFT});
+  ASSERT_EQ(current(), 30u);
+  ::testing::internal::CaptureStdout();
+  tap({'T'});
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Replay taken over at step 30\n");
+  EXPECT_FALSE(Replay_Playing());
+  EXPECT_EQ(Replay_StatusLines(), std::vector<std::string>{"Step 30, 30 back"});
+  tap({'P'});
+  for (int i = 0; i < 25; ++i) frame({});
+  tap({'P'});
+
+  // The file's push after step 30 and its ball at 45 are gone.
+  const SimOptions options = saveAndRead();
+  EXPECT_EQ(options.steps, current());
+  EXPECT_GT(options.steps, 45u);
+  EXPECT_TRUE(options.extraBodies.empty());
+  ASSERT_EQ(options.pushes.size(), 1u);
+  EXPECT_EQ(options.pushes[0].to, 30u);
+  EXPECT_EQ(sandbox.world.objects.size(), 1u);
+  const std::string csv = readFile("replay-0001.csv");
+  EXPECT_TRUE(csv == simulate(options, rooms));
+  EXPECT_EQ(csv.rfind(playedFirst(30), 0), 0u);
+
+  // A reset plays the file again, whole.
+  start();
+  EXPECT_TRUE(Replay_Playing());
+  runUntilPaused();
+  EXPECT_EQ(current(), 60u);
+  EXPECT_TRUE(Replay_CsvText(replay.log, 60) == playedFirst(60));
 }
 
 TEST_F(ReplayWindow, APlaybackFileIsCheckedWhole) {

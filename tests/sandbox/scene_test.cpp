@@ -94,6 +94,25 @@ TEST_F(SceneTest, ModelsAreLoadedInListingOrderAndGrowWithEachRebuild) {
   EXPECT_EQ(sandbox.modelList.size(), 2u);
 }
 
+TEST_F(SceneTest, AResetDrawsTheModelItFindsNowAndARebuildKeepsIt) {
+  writeFile("room.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+  Sandbox_Initialize();
+  // The chamber is rebuilt with another model, then the program reset.
+  writeFile("room.obj", "v 0 0 0\nv 2 0 0\nv 0 2 0\nv 2 2 0\nf 1 2 3\nf 3 2 4\n");
+  Sandbox_Initialize();
+  ASSERT_EQ(sandbox.modelList.size(), 1u);
+  EXPECT_EQ(sandbox.modelList[0].triangleCount, 2);
+  EXPECT_EQ(sandbox.modelList[0].vertices[1], vec3f(2, 0, 0));
+  // A rebuilt window draws the same chamber as before.
+  writeFile("room.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+  Sandbox_LoadTextures();
+  EXPECT_EQ(sandbox.modelList[0].triangleCount, 2);
+  // Without a model now, a reset draws none.
+  unlink("room.obj");
+  Sandbox_Initialize();
+  EXPECT_TRUE(sandbox.modelList.empty());
+}
+
 TEST_F(SceneTest, NoContainerFileLeavesNoRoomsAndTheBallDrifts) {
   unlink("0.ctr");
   Sandbox_Initialize();
