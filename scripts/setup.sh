@@ -17,6 +17,7 @@ CHAMBER_PACKAGES=(
   libpng-dev libfast-float-dev x11-xserver-utils x11-xkb-utils
   dpkg-dev help2man lintian
   libssl-dev
+  pybind11-dev python3-dev python3-numpy python3-pytest python3-matplotlib parallel
 )
 
 # Prints the packages of CHAMBER_PACKAGES that are not installed.

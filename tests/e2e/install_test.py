@@ -20,7 +20,9 @@ INSTALLED = sorted([
     "share/chamber/chamber/chamber.obj", "share/chamber/chamber/vera.ttf",
     "share/doc/chamber/README.md", "share/doc/chamber/docs/chamber-format.md",
     "share/doc/chamber/docs/chamber-sim.md", "share/doc/chamber/docs/screenshot.png",
-    "share/doc/chamber/docs/screenshot-instruments.png", "share/doc/chamber/data/chamber.txt",
+    "share/doc/chamber/docs/screenshot-instruments.png",
+    "share/doc/chamber/docs/screenshot-outside.png", "share/doc/chamber/docs/python-shots.png",
+    "share/doc/chamber/docs/python.md", "share/doc/chamber/data/chamber.txt",
     "share/doc/chamber/copyright", "share/doc/chamber/changelog.gz",
     "share/man/man1/chamber.1.gz", "share/man/man1/chamber-build.1.gz",
     "share/man/man1/chamber-sim.1.gz",
@@ -32,6 +34,37 @@ SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 def project_version():
     with open(os.path.join(build_dir(), "CMakeCache.txt")) as f:
         return re.search(r"^CMAKE_PROJECT_VERSION:STATIC=(.*)$", f.read(), re.M).group(1)
+
+
+# The Python module, when the build has it: in Debian's own place under /usr,
+# in python3.X's under any other prefix (where Debian's python3 looks under
+# /usr/local).
+MODULES = sorted(f for f in os.listdir(os.path.join(build_dir(), "python"))
+                 if f.startswith("chamber.") and f.endswith(".so")) \
+    if os.path.isdir(os.path.join(build_dir(), "python")) else []
+PYTHON_VERSION = subprocess.run(
+    ["/usr/bin/python3", "-c", "import sys; print('%d.%d' % sys.version_info[:2])"],
+    check=True, stdout=subprocess.PIPE, text=True).stdout.strip() if MODULES else ""
+
+
+def installed(python_dir):
+    return sorted(INSTALLED + [os.path.join(python_dir, m) for m in MODULES])
+
+
+def import_installed(prefix, python_dir):
+    """The installed module, imported by Debian's python3 from the installed
+    tree alone, steps the installed chamber as the installed chamber-sim does."""
+    if not MODULES:
+        return
+    script = ("import chamber, sys; rows, _ = chamber.simulate(ctr=sys.argv[1], steps=40); "
+              "print('%.9g' % rows['y'][-1])")
+    env = dict(os.environ, PYTHONPATH=os.path.join(prefix, python_dir))
+    done = subprocess.run(["/usr/bin/python3", "-c", script, os.path.join(prefix, CHAMBER_DIR, "0.ctr")],
+                          env=env, cwd=prefix, check=True, timeout=60, stdout=subprocess.PIPE, text=True)
+    sim = subprocess.run([os.path.join(prefix, "bin", "chamber-sim"), "--ctr",
+                          os.path.join(prefix, CHAMBER_DIR, "0.ctr"), "--steps", "40"],
+                         check=True, timeout=60, stdout=subprocess.PIPE, text=True).stdout
+    expect_equal(done.stdout.strip(), sim.splitlines()[-1].split(",")[3], "the installed module's run")
 
 
 def files_under(root):
@@ -116,8 +149,10 @@ def test_installed_tree():
     try:
         subprocess.run([os.environ.get("CHAMBER_CMAKE", "cmake"), "--install", build_dir(),
                         "--prefix", prefix], check=True, timeout=120, stdout=subprocess.DEVNULL)
-        expect_equal(files_under(prefix), INSTALLED, "installed files")
+        python_dir = "lib/python%s/dist-packages" % PYTHON_VERSION
+        expect_equal(files_under(prefix), installed(python_dir), "installed files")
         check_documents(prefix, project_version())
+        import_installed(prefix, python_dir)
         run_installed(prefix)
     finally:
         shutil.rmtree(prefix, ignore_errors=True)
@@ -142,7 +177,10 @@ def test_debian_package():
             expect(package in fields, "Depends names %s: %s" % (package, fields))
         root = os.path.join(work, "root")
         subprocess.run(["dpkg-deb", "-x", deb, root], check=True, timeout=60)
-        expect_equal(files_under(os.path.join(root, "usr")), INSTALLED, "packaged files")
+        python_dir = "lib/python3/dist-packages"
+        expect_equal(files_under(os.path.join(root, "usr")), installed(python_dir),
+                     "packaged files")
+        import_installed(os.path.join(root, "usr"), python_dir)
         check_documents(os.path.join(root, "usr"), project_version())
         # Debian's checks: warnings may stay, errors may not.
         lint = subprocess.run(["lintian", "--fail-on", "error", "--tag-display-limit", "0", deb],
