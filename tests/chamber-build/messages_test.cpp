@@ -1,9 +1,10 @@
 // What chamber-build says to its user: the summary, errors without
 // cascades, warnings, and command-line and file faults that name
 // themselves and give the system's reason.
-#include <gtest/gtest.h>
-
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,9 +35,13 @@ const char* const kUsageFirstLine = "usage: chamber-build DESCRIPTION [DIRECTORY
 class ChamberBuildMessages : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = ::testing::TempDir() + "chamber_build_messages";
+    // One folder per test and process: ctest runs the tests side by side.
+    dir = ::testing::TempDir() + "chamber_build_messages_" +
+          ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+          std::to_string(getpid());
     std::system(("rm -rf " + dir + " && mkdir -p " + dir).c_str());
   }
+  void TearDown() override { std::system(("rm -rf " + dir).c_str()); }
   void Write(const std::string& name, const std::string& text) { std::ofstream(dir + "/" + name) << text; }
   std::string dir;
 };
