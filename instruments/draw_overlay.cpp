@@ -10,6 +10,8 @@
 #include "instruments/help.h"
 #include "instruments/instruments.h"
 #include "instruments/overlay_layout.h"
+#include "live/live.h"
+#include "sandbox/notices.h"
 #include "sandbox/sandbox.h"
 #include "replay/replay.h"
 #include "tuning/tuning.h"
@@ -113,6 +115,16 @@ OverlayLayoutInput Instruments_OverlayLayoutInput() {
   for (const std::string& line : Tuning_StatusLines()) input.statusLines.push_back(line);
   if (instruments.plots) input.plotCount = kPlotCount;
   if (instruments.help) input.helpLines = Instruments_HelpLines();
+  // The settings panel takes the strip under the debug panel, and the
+  // notices the window's bottom-left lines: the instruments keep off both.
+  const float bottomLines =
+      static_cast<float>(Notices_Lines().size() + Live_StatusLines().size());
+  float reservedTop = input.windowHeight;
+  if (Tuning_PanelShown()) reservedTop = input.windowHeight - 100;
+  if (bottomLines > 0)
+    reservedTop = std::min(reservedTop, input.windowHeight - 10 - 20 * bottomLines);
+  if (reservedTop < input.windowHeight)
+    input.reserved.push_back({0, reservedTop, input.windowWidth, input.windowHeight});
   input.textWidth = textWidth;
   // Below its top-left corner a line reaches the font's tallest glyph and
   // its descenders (about a third of that).

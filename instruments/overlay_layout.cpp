@@ -191,6 +191,7 @@ OverlayLayout OverlayLayout_Compute(const OverlayLayoutInput& input) {
   placer.area = {kOverlayMargin, kOverlayMargin, input.windowWidth - kOverlayMargin,
                  input.windowHeight - kOverlayMargin};
   placer.taken.push_back(grown(input.panel, kOverlayGap));
+  for (const ScreenRect& r : input.reserved) placer.taken.push_back(grown(r, kOverlayGap));
   OverlayLayout out;
   placeStatus(input, placer, out);
   // The help is read and put away again: while it shows, it goes first and

@@ -39,6 +39,9 @@ struct OverlayLayoutInput {
   std::vector<std::string> helpLines;  // empty: help off; the first is its title
   std::function<float(const std::string&)> textWidth;  // pixels
   float textHeight = 16;  // pixels a printed line reaches below its y
+  // Room other parts of the overlay draw in (the settings panel, the notices
+  // at the bottom left): nothing is placed on it.
+  std::vector<ScreenRect> reserved;
 };
 
 struct OverlayLayout {

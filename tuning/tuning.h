@@ -148,6 +148,8 @@ std::vector<std::string> Tuning_PanelLines();
 // While the panel is hidden and some value differs from its default: the
 // one line that lists them.
 std::vector<std::string> Tuning_StatusLines();
+// True while the settings panel shows (F5).
+bool Tuning_PanelShown();
 // In the overlay projection: the panel when it shows, in columns in the
 // strip under the debug panel (one column at the left in a narrow window).
 void Tuning_DrawPanel();

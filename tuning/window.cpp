@@ -211,6 +211,8 @@ std::vector<std::string> Tuning_StatusLines() {
   return {line};
 }
 
+bool Tuning_PanelShown() { return tuningWindow.panel; }
+
 void Tuning_DrawPanel() {
   if (!tuningWindow.panel) return;
   const std::vector<std::string> lines = Tuning_PanelLines();

@@ -158,7 +158,7 @@ def test_chamber_build_watch():
 
     try:
         wait_for("chamber-build: watching")
-        expect("chamber-build: 1 rooms" in output(), "the first build: " + output())
+        expect("chamber-build: 1 room," in output(), "the first build: " + output())
         with open(desc, "w") as f:  # rewritten in place, as many editors save
             f.write(description(2))
         wait_for("chamber-build: 2 rooms")

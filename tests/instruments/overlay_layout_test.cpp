@@ -134,3 +134,23 @@ TEST(OverlayLayout, HelpWrapsAtBlanksAndSaysWhatItLeftOut) {
 }
 
 }  // namespace
+
+namespace {
+
+// The settings panel's strip under the debug panel, and the notices at the
+// bottom left, are kept free at every size, with the help and plots on.
+TEST(OverlayLayout, KeepsOffTheReservedStrips) {
+  for (const Size& size : kSizes) {
+    for (float stripHeight : {30.0f, 100.0f}) {
+      OverlayLayoutInput in = input(size.width, size.height, 8, 2, true, true);
+      const ScreenRect strip{0, size.height - stripHeight, size.width, size.height};
+      in.reserved.push_back(strip);
+      const OverlayLayout layout = OverlayLayout_Compute(in);
+      for (const ScreenRect& box : OverlayLayout_Boxes(layout, in))
+        EXPECT_FALSE(ScreenRect_Overlap(box, strip))
+            << size.width << "x" << size.height << ", strip " << stripHeight;
+    }
+  }
+}
+
+}  // namespace
