@@ -149,10 +149,38 @@ std::string vectorText(const vec3f& v) {
   return text;
 }
 
+// A setting's value as --set's text: Python text as it stands; a number as
+// the nearest float, written so that it reads back as that float (passes:
+// an int as a whole number; anything else is refused by --set's rules).
+std::string settingValueText(const std::string& name, py::handle value) {
+  if (py::isinstance<py::str>(value)) return value.cast<std::string>();
+  if (py::isinstance<py::bool_>(value) ||
+      (!py::isinstance<py::int_>(value) && !py::isinstance<py::float_>(value) &&
+       !py::hasattr(value, "__float__")))
+    throw py::value_error("a setting's value is a number or text");
+  const int setting = Veruruve::Tuning::findSetting(name);
+  if (setting >= 0 && Veruruve::Tuning::settingInfo(setting).integer &&
+      py::isinstance<py::int_>(value))
+    return py::str(value).cast<std::string>();
+  double exact = 0;
+  try {
+    exact = py::float_(py::reinterpret_borrow<py::object>(value)).cast<double>();
+  } catch (const py::error_already_set&) {
+    // Beyond a double: its digits, which --set's rules refuse by name.
+    return py::str(value).cast<std::string>();
+  }
+  char text[64];
+  if (setting >= 0 && Veruruve::Tuning::settingInfo(setting).integer)
+    std::snprintf(text, sizeof text, "%.17g", exact);
+  else
+    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(static_cast<float>(exact)));
+  return text;
+}
+
 // chamber-sim's arguments for the keyword arguments of simulate().
 std::vector<std::string> simArguments(py::object ctr, py::object steps, py::object start,
                                       py::object velocity, py::iterable pushes, py::iterable bodies,
-                                      py::object every) {
+                                      py::iterable settings, py::object every) {
   std::vector<std::string> a;
   if (!ctr.is_none()) a.insert(a.end(), {"--ctr", toPath(ctr)});
   if (!steps.is_none()) a.insert(a.end(), {"--steps", std::to_string(toInteger(steps, "steps"))});
@@ -181,16 +209,29 @@ std::vector<std::string> simArguments(py::object ctr, py::object steps, py::obje
       text += "@" + std::to_string(toInteger(b[2], "a body's step"));
     a.insert(a.end(), {"--body", text});
   }
+  for (py::handle setting : settings) {
+    if (!py::isinstance<py::sequence>(setting) || py::isinstance<py::str>(setting) ||
+        py::len(setting) < 2 || py::len(setting) > 3 ||
+        !py::isinstance<py::str>(py::reinterpret_borrow<py::sequence>(setting)[0]))
+      throw py::value_error("a setting is (\"name\", value) or (\"name\", value, step)");
+    const py::sequence s = py::reinterpret_borrow<py::sequence>(setting);
+    const std::string name = s[0].cast<std::string>();
+    std::string text = name + "=" + settingValueText(name, s[1]);
+    if (py::len(s) == 3 && !s[2].is_none())
+      text += "@" + std::to_string(toInteger(s[2], "a setting's step"));
+    a.insert(a.end(), {"--set", text});
+  }
   if (!every.is_none()) a.insert(a.end(), {"--every", std::to_string(toInteger(every, "every"))});
   return a;
 }
 
 py::tuple simulate(py::object ctr, py::object steps, py::object start, py::object velocity,
-                   py::iterable pushes, py::iterable bodies, py::object every, py::object args) {
+                   py::iterable pushes, py::iterable bodies, py::iterable settings, py::object every,
+                   py::object args) {
   SimOptions options;
   if (!args.is_none()) options = chamber_python::ParseSimFile(toPath(args));
   options = chamber_python::ParseSimArguments(
-      simArguments(ctr, steps, start, velocity, pushes, bodies, every), options);
+      simArguments(ctr, steps, start, velocity, pushes, bodies, settings, every), options);
   chamber_python::SimRun run;
   {
     py::gil_scoped_release release;
@@ -334,7 +375,43 @@ builds the rooms from a chamber description as chamber-build does.)")
             return w.addBall(p, v);
           },
           py::arg("position"), py::arg("velocity") = py::make_tuple(0, 0, 0),
-          "Adds a ball made like the ball; returns its index.")
+          "Adds a ball made like the ball, with the mass and radius in force; "
+          "returns its index.")
+      .def(
+          "set",
+          [](py::handle self, const std::string& name, py::handle value) {
+            World& w = worldOf(self);
+            const Veruruve::Tuning::Change change =
+                chamber_python::ParseSetting(name + "=" + settingValueText(name, value));
+            auto lock = lockWorld(w);
+            w.set(change);
+          },
+          py::arg("name"), py::arg("value"),
+          "Puts a setting in force from the next step, as chamber-sim's --set "
+          "NAME=VALUE does: the same names and ranges; a number is taken as "
+          "the nearest float (passes: an int); a new mass or radius goes to "
+          "every ball.")
+      .def_property_readonly(
+          "settings",
+          [](py::handle self) {
+            World& w = worldOf(self);
+            Veruruve::Tuning::Settings settings;
+            {
+              auto lock = lockWorld(w);
+              settings = w.settings();
+            }
+            py::dict d;
+            for (int s = 0; s < Veruruve::Tuning::kSettingCount; ++s) {
+              const Veruruve::Tuning::SettingInfo& info = Veruruve::Tuning::settingInfo(s);
+              const float v = Veruruve::Tuning::settingValue(settings, s);
+              if (info.integer)
+                d[info.name] = py::int_(static_cast<int>(v));
+              else
+                d[info.name] = py::float_(static_cast<double>(v));
+            }
+            return d;
+          },
+          "The ten settings in force (a new dict; change them with set()).")
       .def(
           "push",
           [](py::handle self, py::object force) {
@@ -486,14 +563,15 @@ def _world_from_pickle(container, name, state):
   m.def("simulate", &simulate, py::arg("ctr") = py::none(), py::arg("steps") = py::none(),
         py::arg("start") = py::none(), py::arg("velocity") = py::none(),
         py::arg("pushes") = py::tuple(), py::arg("bodies") = py::tuple(),
-        py::arg("every") = py::none(), py::arg("args") = py::none(),
+        py::arg("settings") = py::tuple(), py::arg("every") = py::none(), py::arg("args") = py::none(),
         R"(Runs chamber-sim's options; returns (rows, rooms).
 
 rows: a structured array with the CSV's columns (step, body, x, y, z, vx, vy,
 vz, gx, gy, gz); rooms: per row a tuple of the rooms the body reached into.
 ctr defaults to "0.ctr" and steps to 600; a push is ((x, y, z), first, last)
 or ((x, y, z), None, None) for every step; a body is ((x, y, z), (vx, vy, vz),
-step). args: an options file (such as a replay) read first, as --args.)");
+step); a setting is ("name", value) or ("name", value, step), as --set
+name=value@step. args: an options file (such as a replay) read first, as --args.)");
 
   m.def("run_many", &runMany, py::arg("worlds"), py::arg("steps"), py::arg("threads") = py::none(),
         "Steps every world by steps on a pool of threads (every core by "

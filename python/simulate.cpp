@@ -64,6 +64,10 @@ SimOptions ParseSimFile(const std::string& path) {
 SimRun RunSimulation(const SimOptions& options) {
   SimRun run;
   const std::string bytes = ReadContainerFile(options.ctrPath, options.ctrWhere);
+  // A replay recorded on another container file is refused, as chamber-sim
+  // refuses it (the file it reads is the one checked).
+  std::string mismatch;
+  if (!Replay_CheckContainer(options, &mismatch)) throw WorldError(WorldError::kValue, mismatch);
   OwnedWorld owned;
   PhysicsWorld& world = owned.world;
   const ContainerLoadReport report = Containers_LoadMemory(

@@ -12,7 +12,7 @@ using Veruruve::Physics::Contact;
 namespace chamber_python {
 namespace {
 
-constexpr char kMagic[8] = {'C', 'H', 'M', 'S', 'T', 'A', 'T', '1'};
+constexpr char kMagic[8] = {'C', 'H', 'M', 'S', 'T', 'A', 'T', '2'};
 
 struct Writer {
   std::string out;
@@ -122,6 +122,40 @@ std::vector<ContactRow> getContacts(Reader& r, std::size_t bodies, std::size_t r
   return contacts;
 }
 
+// The settings in force, in table order: passes as a 32-bit whole number,
+// the others as floats.
+void putSettings(Writer& w, const Veruruve::Tuning::Settings& settings) {
+  for (int s = 0; s < Veruruve::Tuning::kSettingCount; ++s) {
+    if (Veruruve::Tuning::settingInfo(s).integer)
+      w.put(static_cast<std::int32_t>(Veruruve::Tuning::settingValue(settings, s)));
+    else
+      w.put(Veruruve::Tuning::settingValue(settings, s));
+  }
+}
+
+// Each value must be one --set accepts: the step relies on their ranges.
+Veruruve::Tuning::Settings getSettings(Reader& r) {
+  Veruruve::Tuning::Settings settings;
+  for (int s = 0; s < Veruruve::Tuning::kSettingCount; ++s) {
+    float value = 0;
+    if (Veruruve::Tuning::settingInfo(s).integer) {
+      std::int32_t whole = 0;
+      r.get(&whole);
+      if (whole < 0 || whole > 1000) Reader::bad("setting out of range");
+      value = static_cast<float>(whole);
+    } else {
+      r.get(&value);
+    }
+    float read = 0;
+    std::string why;
+    if (!Veruruve::Tuning::parseValue(s, Veruruve::Tuning::formatExact(s, value), &read, &why) ||
+        !(read == value))
+      Reader::bad("setting out of range");
+    Veruruve::Tuning::setSettingValue(settings, s, value);
+  }
+  return settings;
+}
+
 // Floats and the room count of one body: the least it takes.
 constexpr std::size_t kBodyBytes = 75 * sizeof(float) + sizeof(std::uint32_t);
 
@@ -133,6 +167,7 @@ std::string World::state() const {
   w.put(chamberHash_);
   w.put(static_cast<std::uint32_t>(roomCount()));
   w.put(steps_);
+  putSettings(w, physics_.settings);
   w.put(static_cast<std::uint32_t>(bodies_.size()));
   for (std::size_t i = 0; i < bodies_.size(); ++i) putBody(w, *bodies_.at(i));
   putContacts(w, ContactRows(*this, physics_.contacts));
@@ -152,6 +187,7 @@ void World::restore(const std::string& bytes) {
   if (hash != chamberHash_ || rooms != roomCount()) Reader::bad("it is of other rooms");
   std::uint64_t steps = 0;
   r.get(&steps);
+  const Veruruve::Tuning::Settings settings = getSettings(r);
   const std::uint32_t count = r.count(kBodyBytes, kMaxBodies, "bodies");
   if (count == 0) Reader::bad("it has no ball");
   std::vector<CollisionSphere> bodies(count);
@@ -184,6 +220,8 @@ void World::restore(const std::string& bytes) {
   };
   toContacts(contacts, &physics_.contacts);
   toContacts(stepContacts, &physics_.stepContacts);
+  // The bodies carry their own mass and radius, as the history's states do.
+  physics_.settings = settings;
   steps_ = steps;
 }
 

@@ -141,7 +141,7 @@ void World::rebuildObjects() {
 std::size_t World::addBall(const vec3f& position, const vec3f& velocity) {
   if (!finite(position) || !finite(velocity))
     throw WorldError(WorldError::kValue, "a ball's position and velocity must be finite");
-  CollisionSphere* ball = Sandbox_MakeBall(position);
+  CollisionSphere* ball = Sandbox_MakeBall(position, physics_.settings);
   ball->velocity = velocity;
   try {
     bodies_.append(*ball);
@@ -157,6 +157,20 @@ std::size_t World::addBall(const vec3f& position, const vec3f& velocity) {
 void World::push(const vec3f& force) {
   if (!finite(force)) throw WorldError(WorldError::kValue, "a push must be finite");
   bodies_.at(0)->force += force;
+}
+
+void World::set(const Veruruve::Tuning::Change& change) {
+  Veruruve::Tuning::Settings next = physics_.settings;
+  Veruruve::Tuning::setSettingValue(next, change.setting, change.value);
+  Veruruve::Physics::applySettings(physics_, next);
+}
+
+Veruruve::Tuning::Change ParseSetting(const std::string& assignment) {
+  Veruruve::Tuning::Change change;
+  std::string error;
+  if (!Veruruve::Tuning::parseAssignment(assignment, &change, &error))
+    throw WorldError(WorldError::kValue, error);
+  return change;
 }
 
 void World::checkFinite() const {

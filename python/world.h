@@ -95,6 +95,10 @@ class World {
   std::size_t addBall(const vec3f& position, const vec3f& velocity);
   // Adds to the ball's force for the next step, as a push does.
   void push(const vec3f& force);
+  // Puts one setting in force from the next step as chamber-sim's --set
+  // does (applySettings: a new mass or radius goes to every ball).
+  void set(const Veruruve::Tuning::Change& change);
+  const Veruruve::Tuning::Settings& settings() const { return physics_.settings; }
   // Refuses (WorldError) a body whose position or velocity is not finite.
   void checkFinite() const;
   // n steps; call checkFinite first.
@@ -135,6 +139,10 @@ struct ContactRow {
 // parties are gone are left out.
 std::vector<ContactRow> ContactRows(const World& world,
                                     const std::vector<Veruruve::Physics::Contact>& contacts);
+
+// "NAME=VALUE" read as --set reads it; throws WorldError (kValue) with its
+// message.
+Veruruve::Tuning::Change ParseSetting(const std::string& assignment);
 
 // ---- chamber-sim's run ----------------------------------------------------
 

@@ -1,6 +1,6 @@
-"""A sweep of one setting over many values on one machine: the ball
-launched east from its start at speeds 0, 0.0005, 0.001, ... units per
-step, every value a world of its own, all stepped at once by
+"""A sweep of one setting over many values on one machine: the ball's
+restitution 0, 0.015, 0.03, ... (task N: 0.015 N), the ball launched the same
+way every time, every value a world of its own, all stepped at once by
 chamber.run_many on every core. Prints one line per value:
 task,value,x,y,z (where the ball is after the last step), the lines
 sweep_parallel.sh prints for the same tasks.
@@ -12,15 +12,26 @@ import sys
 import chamber
 
 
+# Every run starts the ball so: east and a little south, units per step.
+VELOCITY = (0.01, 0, 0.004)
+
+
 def value(task):
-    """The value of a task number: the same text the shell scripts make."""
-    return float("%.9g" % (task * 0.0005))
+    """The value of a task number: the same text the shell scripts make,
+    given as text so that it is read exactly as chamber-sim's --set reads it."""
+    return "%.9g" % (task * 0.015)
+
+
+def world(ctr, task):
+    w = chamber.World(ctr, velocity=VELOCITY)
+    w.set("restitution", value(task))
+    return w
 
 
 def sweep(ctr, tasks, steps):
-    worlds = [chamber.World(ctr, velocity=(value(t), 0, 0)) for t in range(tasks)]
+    worlds = [world(ctr, t) for t in range(tasks)]
     chamber.run_many(worlds, steps)
-    return ["%d,%.9g,%s" % (t, value(t), ",".join("%.9g" % c for c in w.positions[0].tolist()))
+    return ["%d,%s,%s" % (t, value(t), ",".join("%.9g" % c for c in w.positions[0].tolist()))
             for t, w in enumerate(worlds)]
 
 

@@ -12,7 +12,7 @@
 #SBATCH --output=sweep-%a.log
 set -euo pipefail
 task=$SLURM_ARRAY_TASK_ID
-value=$(awk -v t="$task" 'BEGIN { printf "%.9g", t * 0.0005 }')
-"$CHAMBER_SIM" --ctr "$CTR" --steps "$STEPS" --every "$STEPS" --velocity "$value,0,0" |
+value=$(awk -v t="$task" 'BEGIN { printf "%.9g", t * 0.015 }')
+"$CHAMBER_SIM" --ctr "$CTR" --steps "$STEPS" --every "$STEPS" --velocity 0.01,0,0.004 --set "restitution=$value" |
   awk -F, -v t="$task" -v v="$value" 'NR > 1 && $2 == 0 { print t "," v "," $3 "," $4 "," $5 }' \
   > "sweep-$task.csv"

@@ -1,5 +1,6 @@
-"""The sweep of docs/python.md: on one machine with run_many, and as
-chamber-sim runs under GNU parallel, give the same lines."""
+"""The sweep of docs/python.md (the ball's restitution): on one machine
+with run_many, and as chamber-sim runs under GNU parallel, give the same
+lines."""
 import pathlib
 import subprocess
 import sys
@@ -19,4 +20,7 @@ def test_gnu_parallel_sweep_gives_the_lines_of_run_many(tmp_path):
     assert done.returncode == 0, done.stderr
     lines = done.stdout.splitlines()
     assert lines == sweep.sweep(str(CTR), tasks, steps)
-    assert len(set(line.split(",")[2] for line in lines)) == tasks  # the values differ
+    # The values reach the runs: every restitution from 0.015 on ends the
+    # ball elsewhere (0 and 0.015 end it in the same place).
+    ends = [line.split(",")[2] for line in lines]
+    assert len(set(ends[1:])) == tasks - 1
