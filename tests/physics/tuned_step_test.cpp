@@ -241,7 +241,7 @@ TEST(TunedStep, RandomSettingsMatchTheWrittenOutStep) {
 }
 
 // With the defaults the written-out step is the plain step: the reference
-// itself is checked against the document's constants.
+// itself is checked against the step's fixed constants.
 TEST(TunedStep, DefaultsOfTheWrittenOutStepAreThePlainStep) {
   std::mt19937 rng(7);
   std::uniform_real_distribution<float> u(-0.13f, 0.13f), h(0.02f, 0.9f);
