@@ -107,8 +107,12 @@ void reload(const std::vector<std::string>& changed, double now) {
     return;
   }
   const std::string summary = changeSummary(changed, loaded);
+  const bool roomsInUse = !loaded.rooms.containers.empty();
   Live_InstallChamber(loaded);
   live.problem.clear();
+  // The start-up line about a missing or damaged container file goes once
+  // rooms from a good one are in use.
+  if (roomsInUse) Notices_RoomsReloaded();
   printf("Reloaded %s\n", summary.c_str());
 }
 

@@ -9,6 +9,7 @@
 namespace {
 
 std::vector<std::string> lines;
+std::string roomsLine;  // the container file's problem among them; empty when none
 
 constexpr float kMargin = 10;     // pixels from the window's edges
 constexpr float kLinePitch = 20;  // pixels, as in the debug panel
@@ -16,11 +17,29 @@ const float kOrange[4] = {1, 0.6f, 0.2f, 1};
 
 }  // namespace
 
-void Notices_Clear() { lines.clear(); }
+void Notices_Clear() {
+  lines.clear();
+  roomsLine.clear();
+}
 
 void Notices_Add(const std::string& line) {
   std::fprintf(stderr, "chamber: %s\n", line.c_str());
   lines.push_back(line);
+}
+
+void Notices_AddRooms(const std::string& line) {
+  Notices_Add(line);
+  roomsLine = line;
+}
+
+void Notices_RoomsReloaded() {
+  if (roomsLine.empty()) return;
+  for (auto it = lines.begin(); it != lines.end(); ++it)
+    if (*it == roomsLine) {
+      lines.erase(it);
+      break;
+    }
+  roomsLine.clear();
 }
 
 const std::vector<std::string>& Notices_Lines() { return lines; }

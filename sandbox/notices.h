@@ -12,6 +12,11 @@
 void Notices_Clear();
 // Prints "chamber: LINE" on standard error and keeps the line for the screen.
 void Notices_Add(const std::string& line);
+// The same for the container file's problem, which goes again once a good
+// container file has been loaded while the program runs.
+void Notices_AddRooms(const std::string& line);
+// A good container file is in use now: its start-up problem is no longer shown.
+void Notices_RoomsReloaded();
 // The lines kept since the last Notices_Clear, oldest first.
 const std::vector<std::string>& Notices_Lines();
 // After a failed Font_Create of path: says why no (or not all) text shows.

@@ -46,7 +46,7 @@ void Sandbox_Initialize() {
   // Replaces (and deletes) the rooms of an earlier cycle.
   const ContainerLoadReport rooms = Game_File_Load_Containers(sandbox.world, Replay_ContainerPath());
   const std::string roomsProblem = Containers_Problem(rooms, Replay_ContainerPath());
-  if (!roomsProblem.empty()) Notices_Add(roomsProblem);
+  if (!roomsProblem.empty()) Notices_AddRooms(roomsProblem);
 
   // A reset starts with a fresh ball as entry 0, so the view and the arrow
   // keys follow it from the start position again; shot balls go with the

@@ -8,6 +8,7 @@
 
 #include "instruments/instruments.h"
 #include "live/live.h"
+#include "sandbox/notices.h"
 #include "replay/replay.h"
 #include "sandbox/sandbox.h"
 #include "tests/core/core_fixture.h"
@@ -208,9 +209,11 @@ TEST_F(LiveScene, AContainerFileThatAppearsLaterIsLoaded) {
   EXPECT_TRUE(replay.log.ctrSha256.empty());
   for (int i = 0; i < 40; ++i) frame();
   EXPECT_TRUE(Live_StatusLines().empty()) << "missing, as at start-up, is no problem";
+  ASSERT_EQ(Notices_Lines().size(), 1u) << "the start-up line says it is missing";
   replace("0.ctr", roomsFile(2));
   ASSERT_TRUE(framesUntil([] { return sandbox.world.containers.size() == 2; }));
   EXPECT_FALSE(replay.log.ctrSha256.empty());
+  EXPECT_TRUE(Notices_Lines().empty()) << "the start-up line goes once the rooms are in use";
 }
 
 TEST_F(LiveScene, APlayedBackReplayKeepsItsChamber) {
