@@ -193,6 +193,25 @@ bool parseSettingsFile(const std::string& text, Settings* settings, std::string*
   return true;
 }
 
+LineKind readNameValueLine(std::string line, std::string* name, std::string* value) {
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (unsigned char c : line)
+    if ((c < 0x20 && c != '\t') || c == 0x7f) return LineKind::kControlCharacter;
+  std::size_t first = 0;
+  while (first < line.size() && isBlank(line[first])) ++first;
+  std::size_t last = line.size();
+  while (last > first && isBlank(line[last - 1])) --last;
+  line = line.substr(first, last - first);
+  if (line.empty() || line[0] == '#') return LineKind::kEmpty;
+
+  std::size_t gap = 0;
+  while (gap < line.size() && !isBlank(line[gap])) ++gap;
+  *name = line.substr(0, gap);
+  while (gap < line.size() && isBlank(line[gap])) ++gap;
+  *value = line.substr(gap);
+  return LineKind::kNameValue;
+}
+
 bool parseSettingsLines(const std::string& text, std::vector<Change>* changes, std::string* error) {
   std::vector<Change> read;
   std::size_t begin = 0;
@@ -202,25 +221,13 @@ bool parseSettingsLines(const std::string& text, std::vector<Change>* changes, s
     std::string line = text.substr(begin, end - begin);
     begin = end + 1;
     const std::string where = "line " + std::to_string(number) + ": ";
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    for (unsigned char c : line) {
-      if ((c < 0x20 && c != '\t') || c == 0x7f) {
-        *error = where + "control character in the line";
-        return false;
-      }
+    std::string name, value;
+    const LineKind kind = readNameValueLine(line, &name, &value);
+    if (kind == LineKind::kControlCharacter) {
+      *error = where + "control character in the line";
+      return false;
     }
-    std::size_t first = 0;
-    while (first < line.size() && isBlank(line[first])) ++first;
-    std::size_t last = line.size();
-    while (last > first && isBlank(line[last - 1])) --last;
-    line = line.substr(first, last - first);
-    if (line.empty() || line[0] == '#') continue;
-
-    std::size_t gap = 0;
-    while (gap < line.size() && !isBlank(line[gap])) ++gap;
-    const std::string name = line.substr(0, gap);
-    while (gap < line.size() && isBlank(line[gap])) ++gap;
-    const std::string value = line.substr(gap);
+    if (kind == LineKind::kEmpty) continue;
     const int setting = findSetting(name);
     if (setting < 0) {
       *error = where + "unknown setting " + quoted(name);

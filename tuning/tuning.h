@@ -96,7 +96,18 @@ constexpr const char* kSettingsFileName = "physics.txt";
 // setting the file leaves out has its default. On failure error is
 // "line N: ..." and settings is left as it was.
 bool parseSettingsFile(const std::string& text, Settings* settings, std::string* error);
-// The same as the changes the file's lines make, in line order (a setting
+// One line of a NAME VALUE text, as settings files and chamber-sim's options
+// files are written: a CR before the line feed dropped, blanks (spaces and
+// tabs) around the line ignored, NAME up to the first blank and VALUE the
+// rest after the blanks that follow it (possibly empty).
+enum class LineKind {
+  kEmpty,             // blank, or a '#' comment
+  kControlCharacter,  // a control character other than a tab: refused whole
+  kNameValue,
+};
+LineKind readNameValueLine(std::string line, std::string* name, std::string* value);
+
+// A settings file's lines as the changes they make, in line order (a setting
 // may come more than once; the last one stands).
 bool parseSettingsLines(const std::string& text, std::vector<Change>* changes, std::string* error);
 // The file text that gives these settings: every value that differs from

@@ -248,8 +248,6 @@ bool readWholeFile(const std::string& path, std::string* text, std::string* erro
   return ok;
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
 }  // namespace
 
 const char* SimOptions_Usage() {
@@ -334,25 +332,13 @@ bool SimOptions_ParseText(const std::string& text, const std::string& path, SimO
     std::string line = text.substr(begin, end - begin);
     begin = end + 1;
     const std::string where = path + ":" + std::to_string(number);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    for (unsigned char c : line) {
-      if ((c < 0x20 && c != '\t') || c == 0x7f) {
-        *error = where + ": control character in the line";
-        return false;
-      }
+    std::string name, value;
+    const Veruruve::Tuning::LineKind kind = Veruruve::Tuning::readNameValueLine(line, &name, &value);
+    if (kind == Veruruve::Tuning::LineKind::kControlCharacter) {
+      *error = where + ": control character in the line";
+      return false;
     }
-    std::size_t first = 0;
-    while (first < line.size() && isBlank(line[first])) ++first;
-    std::size_t last = line.size();
-    while (last > first && isBlank(line[last - 1])) --last;
-    line = line.substr(first, last - first);
-    if (line.empty() || line[0] == '#') continue;
-
-    std::size_t gap = 0;
-    while (gap < line.size() && !isBlank(line[gap])) ++gap;
-    const std::string name = line.substr(0, gap);
-    while (gap < line.size() && isBlank(line[gap])) ++gap;
-    const std::string value = line.substr(gap);
+    if (kind == Veruruve::Tuning::LineKind::kEmpty) continue;
     // The options without a value: --stats applies as on the command line;
     // what --help and --version print belongs on the command line alone.
     if (name == "--stats") {
